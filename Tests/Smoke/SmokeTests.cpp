@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+TEST(Smoke, Runs) { EXPECT_EQ(1 + 1, 2); }
+TEST(Smoke, Second) { EXPECT_TRUE(true); }
