@@ -47,15 +47,6 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-inline ChangeMask maskOf(int cols, int rows, std::initializer_list<int> changedCells)
-{
-    ChangeMask mask(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
-    for (int cell : changedCells) {
-        mask.set(static_cast<std::size_t>(cell));
-    }
-    return mask;
-}
-
 // Cells of the block from (col, row) of w x h cells.
 inline std::vector<int> block(int cols, int col, int row, int w, int h)
 {
@@ -75,6 +66,11 @@ inline ChangeMask maskOf(int cols, int rows, const std::vector<int>& changedCell
         mask.set(static_cast<std::size_t>(cell));
     }
     return mask;
+}
+
+inline ChangeMask maskOf(int cols, int rows, std::initializer_list<int> changedCells)
+{
+    return maskOf(cols, rows, std::vector<int>(changedCells));
 }
 
 } // namespace vi::test
