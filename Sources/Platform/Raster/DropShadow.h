@@ -19,11 +19,12 @@ struct DropShadow {
     double dy = 0;
 };
 
-// Draws what `draw` paints onto the painter's device with a shadow beneath it. `draw` gets a
-// painter on a scratch layer with the same transform, clip-free, and paints as it would on
-// the device; the layer's coverage, in the shadow's colour, blurred and offset, goes under the
-// drawing. Parts drawn outside the device still cast their shadow into it. The target
-// painter's clip applies to both. A shadow of alpha 0 draws the drawing alone.
+// Draws what `draw` paints with a shadow beneath it, as drawing with a shadow set does: the
+// drawing's coverage in the shadow's colour, blurred and offset, is laid on the device first
+// and the drawing over it. `draw` is called twice, so it must only paint: once on a clip-free
+// scratch layer (which reaches past the device, so parts drawn outside still cast their shadow
+// into it) and once on the target painter itself. The target's clip applies to both. A shadow
+// of alpha 0 draws the drawing alone.
 void drawWithShadow(QPainter& target, const DropShadow& shadow, const std::function<void(QPainter&)>& draw);
 
 } // namespace vi::raster

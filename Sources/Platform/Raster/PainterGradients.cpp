@@ -15,10 +15,9 @@ namespace vi::raster {
 
 namespace {
 
-
-void setStops(QGradient& gradient, std::span<const GradientStop> stops) {
+void setStops(QGradient& gradient, const GradientRamp& ramp) {
     QGradientStops qtStops;
-    for (const GradientStop& stop : stops) {
+    for (const GradientStop& stop : ramp.stops) {
         qtStops.append({std::clamp(stop.location, 0.0, 1.0), toQColor(stop.color)});
     }
     gradient.setStops(qtStops);
@@ -41,27 +40,17 @@ double reachAcrossDevice(const QPainter& painter, std::initializer_list<QPointF>
 
 } // namespace
 
-std::vector<GradientStop> evenStops(std::span<const Color> colors) {
-    std::vector<GradientStop> stops;
-    const std::size_t n = colors.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        stops.push_back({n > 1 ? double(i) / double(n - 1) : 0.0, colors[i]});
-    }
-    return stops;
-}
-
-void drawLinearGradient(QPainter& painter, QPointF start, QPointF end, std::span<const GradientStop> stops,
-                        GradientExtend extend) {
+void drawLinearGradient(QPainter& painter, QPointF start, QPointF end, const GradientRamp& ramp) {
     const QPointF axis = end - start;
     const double length = std::hypot(axis.x(), axis.y());
-    if (stops.empty() || !(length > 0)) {
+    if (ramp.stops.empty() || !(length > 0)) {
         return;
     }
     const QPointF along = axis / length;
     const QPointF across(-along.y(), along.x());
     const double reach = reachAcrossDevice(painter, {start, end});
-    const bool before = extend == GradientExtend::Before || extend == GradientExtend::Both;
-    const bool after = extend == GradientExtend::After || extend == GradientExtend::Both;
+    const bool before = ramp.extendBefore;
+    const bool after = ramp.extendAfter;
     const double from = before ? -reach : 0.0;
     const double to = after ? length + reach : length;
 
@@ -70,7 +59,7 @@ void drawLinearGradient(QPainter& painter, QPointF start, QPointF end, std::span
          << start + along * to - across * reach << start + along * from - across * reach;
 
     QLinearGradient gradient(start, end);
-    setStops(gradient, stops);
+    setStops(gradient, ramp);
     painter.save();
     painter.setPen(Qt::NoPen);
     painter.setBrush(gradient);
@@ -79,12 +68,12 @@ void drawLinearGradient(QPainter& painter, QPointF start, QPointF end, std::span
 }
 
 void drawRadialGradient(QPainter& painter, QPointF centre, double startRadius, double endRadius,
-                        std::span<const GradientStop> stops, GradientExtend extend) {
-    if (stops.empty() || !(endRadius > startRadius) || startRadius < 0) {
+                        const GradientRamp& ramp) {
+    if (ramp.stops.empty() || !(endRadius > startRadius) || startRadius < 0) {
         return;
     }
-    const bool before = extend == GradientExtend::Before || extend == GradientExtend::Both;
-    const bool after = extend == GradientExtend::After || extend == GradientExtend::Both;
+    const bool before = ramp.extendBefore;
+    const bool after = ramp.extendAfter;
 
     QPainterPath region;
     region.setFillRule(Qt::OddEvenFill);
@@ -100,7 +89,7 @@ void drawRadialGradient(QPainter& painter, QPointF centre, double startRadius, d
 
     // Qt's extended radial gradient: stop 0 on the focal circle, stop 1 on the outer one.
     QRadialGradient gradient(centre, endRadius, centre, startRadius);
-    setStops(gradient, stops);
+    setStops(gradient, ramp);
     painter.save();
     painter.setPen(Qt::NoPen);
     painter.setBrush(gradient);

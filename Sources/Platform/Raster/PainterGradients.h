@@ -1,42 +1,25 @@
 #pragma once
 
-#include "Platform/Raster/Color.h"
+#include "Platform/Raster/Gradient.h"
 
 #include <QPointF>
-
-#include <span>
-#include <vector>
 
 class QPainter;
 
 namespace vi::raster {
 
-// Gradients drawn with a QPainter the way vector drawing code states them: within the
-// painter's clip, between a start and an end, and beyond them only where asked.
-enum class GradientExtend {
-    None,   // nothing is drawn before the start or after the end
-    Before, // the first colour continues before the start
-    After,  // the last colour continues after the end
-    Both,
-};
+// Gradients drawn with a QPainter, in its coordinates and within its clip, the way vector
+// drawing code states them: between a start and an end, and beyond them only where the ramp
+// extends (extendBefore: the first colour continues before the start; extendAfter: the last
+// colour continues after the end). Unlike renderGradient these follow the painter's
+// transform (a scaled radial gradient is an ellipse) and its clip path.
 
-struct GradientStop {
-    double location; // 0...1
-    Color color;
-};
-
-// Stops at evenly spread locations (0, 1/(n-1), ..., 1).
-std::vector<GradientStop> evenStops(std::span<const Color> colors);
-
-// A linear gradient along the line from start to end, drawn in the painter's coordinates
-// across the whole of its device (perpendicular to that line).
-void drawLinearGradient(QPainter& painter, QPointF start, QPointF end, std::span<const GradientStop> stops,
-                        GradientExtend extend);
+// A linear gradient along the line from start to end, across the whole device.
+void drawLinearGradient(QPainter& painter, QPointF start, QPointF end, const GradientRamp& ramp);
 
 // A radial gradient between two circles about one centre: the first colour at startRadius,
-// the last at endRadius. "Before" fills the inner disc with the first colour, "after" the
-// outside of the end circle with the last.
+// the last at endRadius; extending before fills the inner disc, after the outside.
 void drawRadialGradient(QPainter& painter, QPointF centre, double startRadius, double endRadius,
-                        std::span<const GradientStop> stops, GradientExtend extend);
+                        const GradientRamp& ramp);
 
 } // namespace vi::raster

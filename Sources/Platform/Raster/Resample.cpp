@@ -1,0 +1,94 @@
+#include "Platform/Raster/Resample.h"
+
+#include "Platform/Raster/ResampleKernels.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vi::raster {
+
+namespace {
+
+// Output rows per chunk handed to a worker: enough to amortise the hand-over.
+constexpr int kRowGrain = 8;
+
+// Everything the per-row work needs, passed to the pool through one pointer (a capture that
+// small keeps std::function from allocating).
+struct RowJob {
+    const Image* source;
+    Bitmap* target;
+    const AxisWeights* columns;
+    const AxisWeights* rows;
+    const std::int32_t* paired;
+    detail::ResampleKernels kernels;
+
+    void run(int begin, int end) const {
+        thread_local std::vector<std::int16_t> middle;
+        thread_local std::vector<const std::uint8_t*> sourceRows;
+        const int span = columns->sourceEnd - columns->sourceBegin;
+        middle.resize(std::size_t(span) * 4);
+        sourceRows.resize(std::size_t(rows->taps));
+        for (int y = begin; y < end; ++y) {
+            const int first = rows->start[std::size_t(y)];
+            for (int t = 0; t < rows->taps; ++t) {
+                sourceRows[std::size_t(t)] = source->row(first + t) + std::ptrdiff_t(columns->sourceBegin) * 4;
+            }
+            kernels.vertical(sourceRows.data(), rows->weights.data() + std::ptrdiff_t(y) * rows->taps, rows->taps,
+                             span * 4, middle.data());
+            kernels.horizontal(middle.data(), columns->start.data(), columns->sourceBegin, columns->weights.data(),
+                               paired, columns->taps, target->width(), target->pixels(y));
+        }
+    }
+};
+
+} // namespace
+
+void Resampler::render(const Image& source, const RectF& from, const RectF& to, Bitmap& target,
+                       const ResampleOptions& options) {
+    if (target.isNull() || target.width() == 0 || target.height() == 0) {
+        return;
+    }
+    const AxisMapping columnMapping{target.origin().x, target.width(), from.x, from.width, to.x, to.width,
+                                    source.origin().x, source.width(), options.mirrored};
+    const AxisMapping rowMapping{target.origin().y, target.height(), from.y, from.height, to.y, to.height,
+                                 source.origin().y, source.height(), false};
+    if (source.isNull() || !computeAxisWeights(columns_, columnMapping, options.edges, options.filter) ||
+        !computeAxisWeights(rows_, rowMapping, options.edges, options.filter)) {
+        target.clear();
+        return;
+    }
+    detail::ResampleKernels kernels = detail::portableKernels();
+    if (!portableOnly_ && columns_.taps % 2 == 0) {
+        kernels = detail::fastestKernels();
+    }
+    if (kernels.needsPairedWeights) {
+        pairedColumnWeights_.resize(std::size_t(detail::pairedColumnWeightCount(columns_.taps, target.width())));
+        detail::pairColumnWeights(columns_.weights.data(), columns_.taps, target.width(), pairedColumnWeights_.data());
+    }
+    const RowJob job{&source, &target, &columns_, &rows_, pairedColumnWeights_.data(), kernels};
+    pool_->parallelFor(target.height(), [context = &job](int begin, int end) { context->run(begin, end); }, kRowGrain);
+}
+
+Image Resampler::resample(const Image& source, const RectF& from, const RectF& to, const ResampleOptions& options) {
+    if (to.isEmpty() || !std::isfinite(to.x + to.y + to.width + to.height)) {
+        return {};
+    }
+    Bitmap target(to.enclosingPixels());
+    render(source, from, to, target, options);
+    return std::move(target).freeze();
+}
+
+Image transformImage(const Image& image, double scaleX, double scaleY, double offsetX, double offsetY,
+                     ResampleFilter filter) {
+    if (image.isNull() || scaleX == 0 || !(scaleY > 0)) {
+        return {};
+    }
+    const RectF from = RectF::from(image.extent());
+    const double left = from.x * scaleX + offsetX;
+    const double right = from.right() * scaleX + offsetX;
+    const RectF to{std::min(left, right), from.y * scaleY + offsetY, std::abs(right - left), from.height * scaleY};
+    thread_local Resampler resampler;
+    return resampler.resample(image, from, to, {Edges::transparent, filter, scaleX < 0});
+}
+
+} // namespace vi::raster

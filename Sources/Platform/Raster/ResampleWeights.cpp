@@ -1,0 +1,164 @@
+#include "Platform/Raster/ResampleWeights.h"
+
+#include "Platform/Raster/Blur.h"
+#include "Platform/Raster/Resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace vi::raster {
+
+namespace {
+
+// A scale within this of 1 is treated as no shrink: Lanczos would only soften the picture.
+constexpr double kShrinkThreshold = 0.999;
+constexpr double kLanczosLobes = 3.0;
+// Taps per output sample at most: Lanczos-3 at a shrink to 1/64 reads 384 source samples;
+// shrinking further than that is not a resample anyone asks of this layer.
+constexpr double kMinKernelScale = 1.0 / 64.0;
+
+double sinc(double x) {
+    if (std::abs(x) < 1e-9) {
+        return 1.0;
+    }
+    const double px = std::numbers::pi * x;
+    return std::sin(px) / px;
+}
+
+double lanczosExact(double x) { return std::abs(x) < kLanczosLobes ? sinc(x) * sinc(x / kLanczosLobes) : 0.0; }
+
+// The kernel sampled finely once, so that a call's weights cost no trigonometry: linear
+// interpolation between 1/4096 steps is exact to about 1e-7, far below a 14-bit weight's step.
+constexpr int kLanczosTableSteps = 4096;
+
+double lanczos(double x) {
+    static const std::vector<double> table = [] {
+        std::vector<double> values(std::size_t(kLanczosLobes * kLanczosTableSteps) + 2);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            values[i] = lanczosExact(double(i) / kLanczosTableSteps);
+        }
+        return values;
+    }();
+    const double position = std::abs(x) * kLanczosTableSteps;
+    if (!(position < kLanczosLobes * kLanczosTableSteps)) {
+        return 0.0;
+    }
+    const auto index = std::size_t(position);
+    const double fraction = position - double(index);
+    return table[index] + (table[index + 1] - table[index]) * fraction;
+}
+
+bool finite(double v) { return std::isfinite(v); }
+
+} // namespace
+
+bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, ResampleFilter filter) {
+    axis.start.clear();
+    axis.weights.clear();
+    axis.taps = 0;
+    if (m.outputCount <= 0 || m.sourceLength <= 0 || !(m.fromLength > 0) || !(m.toLength > 0) ||
+        !finite(m.fromStart + m.fromLength + m.toStart + m.toLength)) {
+        return false;
+    }
+    const double ratio = m.fromLength / m.toLength; // source samples per output sample
+    const double scale = 1.0 / ratio;
+    const bool useLanczos =
+        filter == ResampleFilter::lanczos || (filter == ResampleFilter::automatic && scale < kShrinkThreshold);
+    const double kernelScale = useLanczos ? std::clamp(scale, kMinKernelScale, 1.0) : 1.0;
+    const double support = useLanczos ? kLanczosLobes / kernelScale : 1.0;
+    const bool clamp = edges == Edges::clamp;
+    const int length = m.sourceLength;
+
+    // First pass in floating point: each output's folded window and weights.
+    const int maxWindow = int(std::ceil(2 * support)) + 2;
+    thread_local std::vector<double> folded;
+    folded.assign(std::size_t(m.outputCount) * std::size_t(maxWindow), 0.0);
+    std::vector<int>& lows = axis.start;
+    lows.resize(std::size_t(m.outputCount));
+    thread_local std::vector<int> counts;
+    counts.resize(std::size_t(m.outputCount));
+    int taps = 1;
+    for (int j = 0; j < m.outputCount; ++j) {
+        const double offset = (m.outputBegin + j + 0.5 - m.toStart) * ratio;
+        const double u = m.mirrored ? m.fromStart + m.fromLength - offset : m.fromStart + offset;
+        const double centre = u - m.sourceOrigin - 0.5; // in source sample indices
+        const int first = int(std::ceil(centre - support));
+        const int last = int(std::floor(centre + support));
+        double* w = folded.data() + std::size_t(j) * std::size_t(maxWindow);
+        double total = 0;
+        int lo = length;
+        int hi = -1;
+        // Gather the kernel, folding (clamped) or dropping (transparent) what falls outside.
+        thread_local std::vector<double> raw;
+        raw.assign(std::size_t(std::max(0, last - first + 1)), 0.0);
+        for (int i = first; i <= last; ++i) {
+            const double d = i - centre;
+            const double k = useLanczos ? lanczos(d * kernelScale) : std::max(0.0, 1.0 - std::abs(d));
+            raw[std::size_t(i - first)] = k;
+            total += k;
+        }
+        if (total == 0) {
+            total = 1;
+        }
+        // Fold (clamped edges) or drop (transparent) what falls outside the source; lo and hi
+        // are the samples actually touched.
+        auto sourceIndex = [&](int i) { return clamp ? std::clamp(i, 0, length - 1) : i; };
+        for (int i = first; i <= last; ++i) {
+            const int index = sourceIndex(i);
+            if (raw[std::size_t(i - first)] != 0 && index >= 0 && index < length) {
+                lo = std::min(lo, index);
+                hi = std::max(hi, index);
+            }
+        }
+        if (hi < lo) {
+            lo = hi = std::clamp(int(std::floor(centre)), 0, length - 1);
+        }
+        for (int i = first; i <= last; ++i) {
+            const int index = sourceIndex(i);
+            if (index >= lo && index <= hi) {
+                w[index - lo] += raw[std::size_t(i - first)] / total;
+            }
+        }
+        lows[std::size_t(j)] = lo;
+        counts[std::size_t(j)] = hi - lo + 1;
+        taps = std::max(taps, hi - lo + 1);
+    }
+    // Pairs of taps suit the vector loops; a source too short for that keeps an odd count.
+    if (taps % 2 != 0 && taps + 1 <= length) {
+        ++taps;
+    }
+    axis.taps = taps;
+    axis.weights.assign(std::size_t(m.outputCount) * std::size_t(taps), 0);
+    axis.sourceBegin = length;
+    axis.sourceEnd = 0;
+    for (int j = 0; j < m.outputCount; ++j) {
+        const int lo = lows[std::size_t(j)];
+        const int start = std::max(0, std::min(lo, length - taps));
+        const int shift = lo - start;
+        const double* w = folded.data() + std::size_t(j) * std::size_t(maxWindow);
+        std::int16_t* q = axis.weights.data() + std::size_t(j) * std::size_t(taps);
+        // Quantise, then give the rounding remainder to the largest tap so that the weights
+        // add up exactly to the rounded total (a flat picture stays exactly flat).
+        double exactTotal = 0;
+        int sum = 0;
+        int largest = shift;
+        for (int t = 0; t < counts[std::size_t(j)]; ++t) {
+            exactTotal += w[t];
+            const auto v = std::int16_t(std::lround(w[t] * AxisWeights::kWeightOne));
+            q[shift + t] = v;
+            sum += v;
+            if (std::abs(v) > std::abs(q[largest])) {
+                largest = shift + t;
+            }
+        }
+        q[largest] = std::int16_t(q[largest] + (int(std::lround(exactTotal * AxisWeights::kWeightOne)) - sum));
+        axis.start[std::size_t(j)] = start;
+        axis.sourceBegin = std::min(axis.sourceBegin, start);
+        axis.sourceEnd = std::max(axis.sourceEnd, start + taps);
+    }
+    return true;
+}
+
+} // namespace vi::raster
