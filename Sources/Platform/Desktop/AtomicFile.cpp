@@ -61,7 +61,11 @@ WriteResult writeFileAtomically(const std::filesystem::path& file, std::string_v
     if (fd < 0) return {false, failure("create a temporary file")};
 
     std::string error;
-    if (!writeAll(fd, bytes)) {
+    // A replaced file keeps its permissions; a new one has the ordinary ones.
+    struct stat existing {};
+    if (::stat(file.c_str(), &existing) == 0 && ::fchmod(fd, existing.st_mode & 07777) != 0) {
+        error = failure("keep permissions");
+    } else if (!writeAll(fd, bytes)) {
         error = failure("write");
     } else if (::fsync(fd) != 0) {
         error = failure("flush to disk");

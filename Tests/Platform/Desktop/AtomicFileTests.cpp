@@ -32,6 +32,12 @@ TEST(AtomicFile, WritesAndReplacesWholeFiles) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+
+    // A replaced file keeps the permissions its owner gave it.
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    ASSERT_TRUE(writeFileAtomically(file, "again"));
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST(AtomicFile, FailureKeepsTheOldFileAndLeavesNoTemporary) {
