@@ -91,13 +91,15 @@ bool interfaceFontsRegistered() {
 
 QFont words(double pixelSize, FontWeight weight) {
     const Registry& r = registry();
-    return make(r.wordsRegistered ? QString(wordsFamily) : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(),
+    return make(r.wordsRegistered ? QString(wordsFamily)
+                                  : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(),
                 QFont::SansSerif, pixelSize, weight);
 }
 
 QFont digits(double pixelSize, FontWeight weight) {
     const Registry& r = registry();
-    return make(r.digitsRegistered ? QString(digitsFamily) : QFontDatabase::systemFont(QFontDatabase::FixedFont).family(),
+    return make(r.digitsRegistered ? QString(digitsFamily)
+                                   : QFontDatabase::systemFont(QFontDatabase::FixedFont).family(),
                 QFont::Monospace, pixelSize, weight);
 }
 
