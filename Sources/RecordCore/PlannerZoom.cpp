@@ -89,22 +89,24 @@ public:
 
     void step(double t, const std::optional<NRect>& target) {
         if (!target) {
-            candidate_.reset();
+            hasCandidate_ = false;
             if (t - lastSeen_ > targetlessWait && current_ != base_ && t - lastShot_ > shortestShot) cut(t, base_);
             return;
         }
         const NRect& v = *target;
         if (near(v, current_)) {
-            candidate_.reset();
+            hasCandidate_ = false;
             lastSeen_ = t;
-        } else if (candidate_ && near(candidate_->view, v)) {
+        } else if (hasCandidate_ && near(candidate_.view, v)) {
             lastSeen_ = t;
-            if (t - candidate_->since >= holdStill && t - lastShot_ >= shotSpacing) {
-                cut(std::max(candidate_->since - leadIn, lastShot_ + shortestShot), candidate_->view);
-                candidate_.reset();
+            if (t - candidate_.since >= holdStill && t - lastShot_ >= shotSpacing) {
+                cut(std::max(candidate_.since - leadIn, lastShot_ + shortestShot), candidate_.view);
+                hasCandidate_ = false;
             }
         } else {
-            candidate_ = Candidate{v, t};
+            // The candidate keeps the view it was first seen with while it stays near it.
+            candidate_ = {v, t};
+            hasCandidate_ = true;
             lastSeen_ = t;
         }
     }
@@ -114,7 +116,7 @@ public:
 private:
     struct Candidate {
         NRect view;
-        double since;
+        double since = 0;
     };
 
     void cut(double start, const NRect& view) {
@@ -127,7 +129,8 @@ private:
     NRect current_;
     double lastShot_ = 0;
     double lastSeen_ = 0;
-    std::optional<Candidate> candidate_;
+    Candidate candidate_{};
+    bool hasCandidate_ = false;
     std::vector<Shot> shots_;
 };
 

@@ -1,0 +1,152 @@
+#include "Platform/Media/ColorConverter.h"
+
+#include "Platform/Media/MediaError.h"
+#include "Platform/Media/PixelFormats.h"
+
+#include <algorithm>
+#include <cmath>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace vi::media {
+
+namespace {
+
+// Bilinear filtering for the chroma planes and for any scaling; exact rounding and full chroma
+// interpolation keep a round trip of flat colours within a couple of code values.
+constexpr int kScalerFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
+
+int swsColorspace(ColorMatrix matrix) { return matrix == ColorMatrix::bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601; }
+
+} // namespace
+
+// One side of a conversion in FFmpeg's terms.
+struct ColorConverter::Side {
+    AVPixelFormat format = AV_PIX_FMT_NONE;
+    int width = 0;
+    int height = 0;
+    std::array<const uint8_t*, 4> data{};
+    std::array<int, 4> stride{};
+    bool yuv = false;
+    ColorMatrix matrix = ColorMatrix::bt709;
+    ColorRange range = ColorRange::limited;
+
+    static Side of(const ImageView& view, ColorMatrix matrix, ColorRange range, const char* role)
+    {
+        if (view.width <= 0 || view.height <= 0 || !view.data[0])
+            throw MediaError(MediaErrorKind::invalidArgument, std::string("the ") + role + " picture is empty");
+        Side side;
+        side.format = detail::toAVPixelFormat(view.format);
+        side.width = view.width;
+        side.height = view.height;
+        for (size_t plane = 0; plane < 3; ++plane) {
+            side.data[plane] = view.data[plane];
+            side.stride[plane] = view.stride[plane];
+        }
+        side.yuv = view.format != PixelFormat::bgra;
+        side.matrix = matrix;
+        side.range = range;
+        return side;
+    }
+};
+
+struct ColorConverter::Scaler {
+    SwsContext* context = nullptr;
+    // The colour set-up last given to `context`; redone only when it or the context changes.
+    SwsContext* configuredFor = nullptr;
+    int sourceSpace = -1, sourceFull = -1, destinationSpace = -1, destinationFull = -1;
+
+    ~Scaler() { sws_freeContext(context); }
+};
+
+ColorConverter::ColorConverter() : scaler_(std::make_unique<Scaler>()) {}
+ColorConverter::~ColorConverter() = default;
+
+void ColorConverter::convert(const ImageView& source, const ImageView& destination, ColorMatrix destinationMatrix,
+                             ColorRange destinationRange)
+{
+    convertSides(Side::of(source, source.matrix, source.range, "source"),
+                 Side::of(destination, destinationMatrix, destinationRange, "destination"));
+}
+
+void ColorConverter::convert(const ImageView& source, const PixelBuffer& destination)
+{
+    convert(source, destination.view(), destination.matrix(), destination.range());
+}
+
+void ColorConverter::convertFrame(const AVFrame* source, const PixelBuffer& destination)
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(source->format));
+    if (!descriptor || source->width <= 0 || source->height <= 0)
+        throw MediaError(MediaErrorKind::readFailed, "a frame has a picture layout that cannot be converted",
+                         "frame format " + std::to_string(source->format));
+    Side side;
+    side.format = static_cast<AVPixelFormat>(source->format);
+    side.width = source->width;
+    side.height = source->height;
+    for (size_t plane = 0; plane < 4; ++plane) {
+        side.data[plane] = source->data[plane];
+        side.stride[plane] = source->linesize[plane];
+    }
+    side.yuv = (descriptor->flags & AV_PIX_FMT_FLAG_RGB) == 0;
+    side.matrix = detail::matrixOf(source);
+    side.range = detail::rangeOf(source);
+    convertSides(side, Side::of(destination.view(), destination.matrix(), destination.range(), "destination"));
+}
+
+void ColorConverter::convertSides(const Side& source, const Side& destination)
+{
+    Scaler& s = *scaler_;
+    s.context = sws_getCachedContext(s.context, source.width, source.height, source.format, destination.width,
+                                     destination.height, destination.format, kScalerFlags, nullptr, nullptr, nullptr);
+    if (!s.context)
+        throw MediaError(MediaErrorKind::invalidArgument, "the picture cannot be converted",
+                         "sws_getCachedContext refused the conversion");
+
+    // RGB sides are full range by definition, and libswscale ignores the matrix of an RGB side.
+    const int sourceSpace = swsColorspace(source.yuv ? source.matrix : destination.matrix);
+    const int destinationSpace = swsColorspace(destination.yuv ? destination.matrix : source.matrix);
+    const int sourceFull = source.yuv ? (source.range == ColorRange::full) : 1;
+    const int destinationFull = destination.yuv ? (destination.range == ColorRange::full) : 1;
+    if (s.configuredFor != s.context || s.sourceSpace != sourceSpace || s.sourceFull != sourceFull ||
+        s.destinationSpace != destinationSpace || s.destinationFull != destinationFull) {
+        constexpr int kNeutralBrightness = 0, kNeutralContrast = 1 << 16, kNeutralSaturation = 1 << 16;
+        sws_setColorspaceDetails(s.context, sws_getCoefficients(sourceSpace), sourceFull,
+                                 sws_getCoefficients(destinationSpace), destinationFull, kNeutralBrightness,
+                                 kNeutralContrast, kNeutralSaturation);
+        s.configuredFor = s.context;
+        s.sourceSpace = sourceSpace;
+        s.sourceFull = sourceFull;
+        s.destinationSpace = destinationSpace;
+        s.destinationFull = destinationFull;
+    }
+
+    uint8_t* const destinationPlanes[4] = {const_cast<uint8_t*>(destination.data[0]),
+                                           const_cast<uint8_t*>(destination.data[1]),
+                                           const_cast<uint8_t*>(destination.data[2]), nullptr};
+    sws_scale(s.context, source.data.data(), source.stride.data(), 0, source.height, destinationPlanes,
+              destination.stride.data());
+}
+
+Rgb yuvToRgb(uint8_t y, uint8_t cb, uint8_t cr, ColorMatrix matrix, ColorRange range)
+{
+    // Kr and Kb of the two matrices; Kg follows from them.
+    const double kr = matrix == ColorMatrix::bt709 ? 0.2126 : 0.299;
+    const double kb = matrix == ColorMatrix::bt709 ? 0.0722 : 0.114;
+    const double kg = 1.0 - kr - kb;
+    const bool limited = range == ColorRange::limited;
+    const double luma = limited ? (y - 16.0) / 219.0 : y / 255.0;
+    const double blueDifference = limited ? (cb - 128.0) / 224.0 : (cb - 128.0) / 255.0;
+    const double redDifference = limited ? (cr - 128.0) / 224.0 : (cr - 128.0) / 255.0;
+    const double r = luma + 2.0 * (1.0 - kr) * redDifference;
+    const double b = luma + 2.0 * (1.0 - kb) * blueDifference;
+    const double g = (luma - kr * r - kb * b) / kg;
+    auto toByte = [](double value) { return static_cast<uint8_t>(std::clamp(std::lround(value * 255.0), 0L, 255L)); };
+    return {toByte(r), toByte(g), toByte(b)};
+}
+
+} // namespace vi::media

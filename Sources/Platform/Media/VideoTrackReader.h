@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Platform/Media/Asset.h"
+#include "Platform/Media/MediaTime.h"
+#include "Platform/Media/PixelBuffer.h"
+
+#include <memory>
+#include <optional>
+
+namespace vi::media {
+
+enum class VideoOutput {
+    bgra,   // converted to BGRA (opaque, so premultiplied as is) with the track's own matrix and range
+    native, // the decoder's own YUV planes, not copied (yuv420p or nv12; other layouts become yuv420p)
+};
+
+struct VideoReaderOptions {
+    int track = 0;                        // which video track, counting video tracks only
+    VideoOutput output = VideoOutput::bgra;
+    double start = 0;                     // seconds: the first frame given is the one showing then
+    int threads = 0;                      // decoding threads; 0 lets FFmpeg choose by core count
+};
+
+struct VideoFrame {
+    PixelBuffer picture; // the stored picture; the track's rotation is not applied
+    MediaTime time;      // presentation time from the file's start, timescale 60000
+    double seconds() const { return time.seconds(); }
+};
+
+// Reads one video track forward in presentation order, decoding on several threads. Pictures
+// come from a pool: holding a few is fine, holding every frame of a long file is not.
+// One reader belongs to one thread at a time.
+class VideoTrackReader {
+public:
+    // Throws MediaError: noVideoTrack, openFailed, readFailed.
+    explicit VideoTrackReader(const Asset& asset, VideoReaderOptions options = {});
+    ~VideoTrackReader();
+    VideoTrackReader(const VideoTrackReader&) = delete;
+    VideoTrackReader& operator=(const VideoTrackReader&) = delete;
+
+    // The next frame, or nothing at the end. Throws MediaError (readFailed) when the file
+    // cannot be read on; a file cut short simply ends.
+    std::optional<VideoFrame> next();
+
+    // Goes to `seconds` (from the keyframe before it, decoding forward): the next frame is the
+    // one showing at that time, or the first frame when the time is before it.
+    void seek(double seconds);
+
+    const TrackInfo& track() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace vi::media
