@@ -77,6 +77,16 @@ struct AssetWriter::State {
         return *std::get<std::unique_ptr<Kind>>(tracks[static_cast<size_t>(index)]);
     }
 
+    template <typename Kind, typename Settings>
+    int addTrack(const Settings& settings)
+    {
+        requireStatus(Status::configuring, "add a track");
+        if (!muxer)
+            muxer = std::make_unique<detail::Muxer>(path, options);
+        tracks.emplace_back(std::make_unique<Kind>(settings, *muxer));
+        return static_cast<int>(tracks.size()) - 1;
+    }
+
     MediaTime relative(MediaTime time) const { return time - *sessionStart; }
 };
 
@@ -103,22 +113,12 @@ AssetWriter::Status AssetWriter::status() const { return state_->status; }
 
 int AssetWriter::addVideoTrack(const VideoTrackSettings& settings)
 {
-    State& s = *state_;
-    s.requireStatus(Status::configuring, "add a track");
-    if (!s.muxer)
-        s.muxer = std::make_unique<detail::Muxer>(s.path, s.options);
-    s.tracks.emplace_back(std::make_unique<detail::VideoEncoderTrack>(settings, *s.muxer));
-    return static_cast<int>(s.tracks.size()) - 1;
+    return state_->addTrack<detail::VideoEncoderTrack>(settings);
 }
 
 int AssetWriter::addAudioTrack(const AudioTrackSettings& settings)
 {
-    State& s = *state_;
-    s.requireStatus(Status::configuring, "add a track");
-    if (!s.muxer)
-        s.muxer = std::make_unique<detail::Muxer>(s.path, s.options);
-    s.tracks.emplace_back(std::make_unique<detail::AudioEncoderTrack>(settings, *s.muxer));
-    return static_cast<int>(s.tracks.size()) - 1;
+    return state_->addTrack<detail::AudioEncoderTrack>(settings);
 }
 
 void AssetWriter::start()
