@@ -25,11 +25,11 @@ X11TestWindow::X11TestWindow(const Options& options) {
     }
     auto* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
     window_ = xcb_generate_id(connection_);
-    const std::uint32_t values[] = {options.colour, XCB_EVENT_MASK_EXPOSURE};
+    const std::uint32_t values[] = {options.colour, options.overrideRedirect ? 1u : 0u, XCB_EVENT_MASK_EXPOSURE};
     xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root,
                       static_cast<std::int16_t>(options.rect.x), static_cast<std::int16_t>(options.rect.y),
                       static_cast<std::uint16_t>(options.rect.width), static_cast<std::uint16_t>(options.rect.height),
-                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
+                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK,
                       values);
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window_, intern(connection_, "_NET_WM_NAME"),
                         intern(connection_, "UTF8_STRING"), 8, static_cast<std::uint32_t>(options.title.size()),
@@ -55,6 +55,15 @@ X11TestWindow::X11TestWindow(const Options& options) {
     xcb_create_gc(connection_, gc_, window_, 0, nullptr);
     xcb_map_window(connection_, window_);
     sync();
+    // A window manager maps the window in its own time (after framing it).
+    waitUntil(
+        [&] {
+            auto* attributes = xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window_), nullptr);
+            const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            std::free(attributes);
+            return viewable;
+        },
+        std::chrono::seconds(2));
 }
 
 X11TestWindow::~X11TestWindow() {

@@ -21,6 +21,8 @@ public:
         std::string title = "Test window";
         std::string appClass = "TestApp";
         std::uint32_t pid = 0; // 0: leave _NET_WM_PID unset
+        // Unmanaged (no window manager frame, no grabs of its own): for tests that click into it.
+        bool overrideRedirect = false;
     };
 
     explicit X11TestWindow(const Options& options);
