@@ -187,21 +187,24 @@ std::optional<Project> Project::decode(std::string_view bytes) {
 }
 
 std::optional<Project> Project::load(const std::filesystem::path& file) {
-    const auto bytes = platform::readWholeFile(file);
-    if (!bytes) return std::nullopt;
-    return decode(*bytes);
+    try {
+        const auto bytes = platform::readWholeFile(file);
+        if (!bytes) return std::nullopt;
+        return decode(*bytes);
+    } catch (const std::exception&) {
+        return std::nullopt; // out of memory for a huge file: still "not a project"
+    }
 }
 
 std::string Project::encode() const { return encodeProject(*this).dump(prettyIndent); }
 
 bool Project::save(const std::filesystem::path& file) const {
-    std::string bytes;
     try {
-        bytes = encode();
+        // A non-finite number makes encoding throw, so nothing is written.
+        return static_cast<bool>(platform::writeFileAtomically(file, encode()));
     } catch (const std::exception&) {
-        return false; // a non-finite number: nothing is written
+        return false;
     }
-    return static_cast<bool>(platform::writeFileAtomically(file, bytes));
 }
 
 } // namespace vi
