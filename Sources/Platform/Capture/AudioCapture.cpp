@@ -26,21 +26,25 @@ void AudioCapture::start() {
     PulseContext::Lock lock(*context_);
     if (stream_) return;
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, channels};
-    stream_ = pa_stream_new(context_->get(), "recording", &spec, nullptr);
-    if (!stream_) throw CaptureError("cannot make a sound stream: " + context_->lastError());
-    pa_stream_set_state_callback(stream_, onState, this);
-    pa_stream_set_read_callback(stream_, onRead, this);
+    pa_stream* stream = pa_stream_new(context_->get(), "recording", &spec, nullptr);
+    if (!stream) throw CaptureError("cannot make a sound stream: " + context_->lastError());
+    {
+        std::lock_guard guard(mutex_);
+        stream_ = stream;
+    }
+    pa_stream_set_state_callback(stream, onState, this);
+    pa_stream_set_read_callback(stream, onRead, this);
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(fragmentMicroseconds, &spec));
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
     const char* device = source_.empty() ? nullptr : source_.c_str();
     std::string failure;
-    if (pa_stream_connect_record(stream_, device, &attributes, flags) < 0) {
+    if (pa_stream_connect_record(stream, device, &attributes, flags) < 0) {
         failure = context_->lastError();
     } else {
         for (;;) {
-            const auto state = pa_stream_get_state(stream_);
+            const auto state = pa_stream_get_state(stream);
             if (state == PA_STREAM_READY) break;
             if (!PA_STREAM_IS_GOOD(state)) {
                 failure = context_->lastError();
@@ -50,30 +54,39 @@ void AudioCapture::start() {
         }
     }
     if (!failure.empty()) {
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_set_read_callback(stream_, nullptr, nullptr);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
+        pa_stream_set_read_callback(stream, nullptr, nullptr);
+        {
+            std::lock_guard guard(mutex_);
+            stream_ = nullptr;
+        }
+        pa_stream_unref(stream);
         throw CaptureError("cannot record from " + (source_.empty() ? std::string("the default microphone") : source_) +
                            ": " + failure);
     }
+    std::lock_guard guard(mutex_);
     ready_ = true;
 }
 
 void AudioCapture::stop() {
     PulseContext::Lock lock(*context_);
-    if (!stream_) return;
-    ready_ = false;
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_set_read_callback(stream_, nullptr, nullptr);
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
-    stream_ = nullptr;
+    pa_stream* stream = nullptr;
+    {
+        std::lock_guard guard(mutex_);
+        ready_ = false;
+        std::swap(stream, stream_);
+    }
+    if (!stream) return;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
 }
 
 void AudioCapture::onState(pa_stream* stream, void* userdata) {
     auto* self = static_cast<AudioCapture*>(userdata);
     const auto state = pa_stream_get_state(stream);
+    std::lock_guard guard(self->mutex_);
     if (self->ready_ && !PA_STREAM_IS_GOOD(state)) {
         self->ready_ = false;
         if (self->delegate_.onError) {
@@ -83,7 +96,11 @@ void AudioCapture::onState(pa_stream* stream, void* userdata) {
     self->context_->signal();
 }
 
-void AudioCapture::onRead(pa_stream*, std::size_t, void* userdata) { static_cast<AudioCapture*>(userdata)->read(); }
+void AudioCapture::onRead(pa_stream*, std::size_t, void* userdata) {
+    auto* self = static_cast<AudioCapture*>(userdata);
+    std::lock_guard guard(self->mutex_);
+    if (self->stream_) self->read();
+}
 
 void AudioCapture::read() {
     for (;;) {

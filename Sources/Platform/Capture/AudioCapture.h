@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 typedef struct pa_stream pa_stream;
@@ -54,10 +55,15 @@ private:
 
     std::string source_;
     Delegate delegate_;
-    std::unique_ptr<PulseContext> context_;
+    // The sound library's own lock already orders its thread against ours; this one makes that order
+    // visible to race checkers, which cannot see inside the library. Taken after the library's lock,
+    // never held while waiting for the server.
+    std::mutex mutex_;
     pa_stream* stream_ = nullptr;
     AudioClock clock_{sampleRate};
     bool ready_ = false;
+    // Last: its thread starts once everything above exists, and stops before any of it goes.
+    std::unique_ptr<PulseContext> context_;
 };
 
 } // namespace vi::capture
