@@ -7,21 +7,15 @@
 
 namespace vi {
 
-namespace {
+double CameraPath::usableFps(double fps) { return std::isfinite(fps) && fps > 0 ? fps : fallbackFps; }
 
-double usableFps(double fps) { return std::isfinite(fps) && fps > 0 ? fps : CameraPath::fallbackFps; }
-
-// ceil(duration x fps) + 1 frames, so the last frame lies at or just past the output's end;
-// bounded so that a duration that is not a number or absurdly long cannot reach an integer
-// conversion out of range.
-std::size_t frameCount(double outputDuration, double fps) {
+std::size_t CameraPath::frameCount(double outputDuration, double fps) {
     const double frames = std::ceil(outputDuration * fps) + 1;
+    // Compared as doubles first, so no out-of-range value reaches the integer conversion.
     if (!(frames >= 1)) return 1;
-    if (frames >= static_cast<double>(CameraPath::maxFrames)) return CameraPath::maxFrames;
+    if (frames >= static_cast<double>(maxFrames)) return maxFrames;
     return static_cast<std::size_t>(frames);
 }
-
-} // namespace
 
 CameraPath::CameraPath(const Plan& plan, double fps_, double stiffness) : fps(usableFps(fps_)) {
     const std::size_t n = frameCount(plan.outputDuration(), fps);
@@ -34,7 +28,7 @@ CameraPath::CameraPath(const Plan& plan, double fps_, double stiffness) : fps(us
     const std::vector<Shot>& shots = plan.shots;
 
     // Source time only grows with output time and shots are ordered by start, so a shot cursor
-    // that never moves back finds the same target as `plan.view(at:)`. The target's spring
+    // that never moves back finds the same target as `plan.view(source)`. The target's spring
     // coordinates change only with the shot, so they are worked out once per shot.
     std::size_t shot = 0;
     Camera::Goal goal = camera.goal(shots.empty() ? plan.baseView() : shots.front().view);

@@ -26,6 +26,13 @@ struct CameraPath {
 
     CameraPath(const Plan& plan, double fps, double stiffness);
 
+    // The frame rate a path is built at: `fps`, or `fallbackFps` when that is not usable.
+    static double usableFps(double fps);
+    // Frames of a path over an output: ceil(duration x fps) + 1, so the last frame lies at or just
+    // past the output's end; at least 1 and at most `maxFrames`, also for durations that are not
+    // finite.
+    static std::size_t frameCount(double outputDuration, double fps);
+
     // The view at an output time: a linear blend between the two frames around it; the first view
     // before 0 (or for a time that is not a number), the last one from the last frame on.
     NRect view(double outputTime) const;

@@ -123,6 +123,20 @@ TEST(CameraPathBuild, WithoutShotsEveryViewIsTheBaseView) {
     for (const NRect& view : path.views) test::expectRectNear(view, plan.baseView(), 1e-12);
 }
 
+TEST(CameraPathBuild, FrameCountCoversTheOutputAndStaysBounded) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double duration;
+        double fps;
+        std::size_t frames;
+    };
+    for (const Case& c : {Case{0, 60, 1}, Case{10, 60, 601}, Case{10.001, 60, 602}, Case{10, 30, 301}, Case{-5, 60, 1},
+                          Case{nan, 60, 1}, Case{inf, 60, CameraPath::maxFrames}, Case{1e300, 60, CameraPath::maxFrames}}) {
+        EXPECT_EQ(CameraPath::frameCount(c.duration, c.fps), c.frames) << c.duration << " s at " << c.fps;
+    }
+}
+
 TEST(CameraPathBuild, FrameRateThatIsNotUsableFallsBackTo60) {
     Plan plan;
     plan.segments = {{0, 1, 1, Reason::normal}};
