@@ -19,24 +19,38 @@ struct RowJob {
     Bitmap* target;
     const AxisWeights* columns;
     const AxisWeights* rows;
-    const std::int32_t* paired;
+    const std::int16_t* lanes;
     detail::ResampleKernels kernels;
 
     void run(int begin, int end) const {
         thread_local std::vector<std::int16_t> middle;
         thread_local std::vector<const std::uint8_t*> sourceRows;
         const int span = columns->sourceEnd - columns->sourceBegin;
-        middle.resize(std::size_t(span) * 4);
+        const std::size_t rowValues = std::size_t(span) * 4;
+        middle.resize(rowValues * 2);
         sourceRows.resize(std::size_t(rows->taps));
-        for (int y = begin; y < end; ++y) {
+        auto vertical = [&](int y, std::int16_t* out) {
             const int first = rows->start[std::size_t(y)];
             for (int t = 0; t < rows->taps; ++t) {
                 sourceRows[std::size_t(t)] = source->row(first + t) + std::ptrdiff_t(columns->sourceBegin) * 4;
             }
             kernels.vertical(sourceRows.data(), rows->weights.data() + std::ptrdiff_t(y) * rows->taps, rows->taps,
-                             span * 4, middle.data());
-            kernels.horizontal(middle.data(), columns->start.data(), columns->sourceBegin, columns->weights.data(),
-                               paired, columns->taps, target->width(), target->pixels(y));
+                             span * 4, out);
+        };
+        std::int16_t* first = middle.data();
+        std::int16_t* second = middle.data() + rowValues;
+        int y = begin;
+        // Two rows at a time share every load of the column weights.
+        for (; y + 2 <= end; y += 2) {
+            vertical(y, first);
+            vertical(y + 1, second);
+            kernels.horizontalPair(first, second, columns->start.data(), columns->sourceBegin, columns->weights.data(),
+                                   lanes, columns->taps, target->width(), target->pixels(y), target->pixels(y + 1));
+        }
+        if (y < end) {
+            vertical(y, first);
+            kernels.horizontal(first, columns->start.data(), columns->sourceBegin, columns->weights.data(), lanes,
+                               columns->taps, target->width(), target->pixels(y));
         }
     }
 };
@@ -61,11 +75,11 @@ void Resampler::render(const Image& source, const RectF& from, const RectF& to, 
     if (!portableOnly_ && columns_.taps % 2 == 0) {
         kernels = detail::fastestKernels();
     }
-    if (kernels.needsPairedWeights) {
-        pairedColumnWeights_.resize(std::size_t(detail::pairedColumnWeightCount(columns_.taps, target.width())));
-        detail::pairColumnWeights(columns_.weights.data(), columns_.taps, target.width(), pairedColumnWeights_.data());
+    if (kernels.needsSpreadWeights) {
+        spreadColumnWeights_.resize(std::size_t(detail::spreadColumnWeightCount(columns_.taps, target.width())));
+        detail::spreadColumnWeights(columns_.weights.data(), columns_.taps, target.width(), spreadColumnWeights_.data());
     }
-    const RowJob job{&source, &target, &columns_, &rows_, pairedColumnWeights_.data(), kernels};
+    const RowJob job{&source, &target, &columns_, &rows_, spreadColumnWeights_.data(), kernels};
     pool_->parallelFor(target.height(), [context = &job](int begin, int end) { context->run(begin, end); }, kRowGrain);
 }
 

@@ -52,7 +52,7 @@ private:
     bool portableOnly_ = false;
     AxisWeights columns_;
     AxisWeights rows_;
-    std::vector<std::int32_t> pairedColumnWeights_;
+    std::vector<std::int16_t> spreadColumnWeights_;
 };
 
 // Moves an image by a fractional offset and scales it about the canvas origin:

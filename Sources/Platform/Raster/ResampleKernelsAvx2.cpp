@@ -46,6 +46,27 @@ VI_AVX2 void verticalAvx2(const std::uint8_t* const* rows, const std::int16_t* w
     }
     const __m256i round = _mm256_set1_epi32(1 << 7);
     int i = 0;
+    // 32 values at a time: two independent sets of sums share each row pointer and weight.
+    for (; i + 32 <= count; i += 32) {
+        __m256i low0 = round, high0 = round, low1 = round, high1 = round;
+        for (int q = 0; q < pairs; ++q) {
+            const std::uint8_t* rowA = pairRows[2 * q] + i;
+            const std::uint8_t* rowB = pairRows[2 * q + 1] + i;
+            const __m256i w = pairWeights[q];
+            const __m256i a0 = widen16(rowA);
+            const __m256i b0 = widen16(rowB);
+            const __m256i a1 = widen16(rowA + 16);
+            const __m256i b1 = widen16(rowB + 16);
+            low0 = _mm256_add_epi32(low0, _mm256_madd_epi16(_mm256_unpacklo_epi16(a0, b0), w));
+            high0 = _mm256_add_epi32(high0, _mm256_madd_epi16(_mm256_unpackhi_epi16(a0, b0), w));
+            low1 = _mm256_add_epi32(low1, _mm256_madd_epi16(_mm256_unpacklo_epi16(a1, b1), w));
+            high1 = _mm256_add_epi32(high1, _mm256_madd_epi16(_mm256_unpackhi_epi16(a1, b1), w));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            _mm256_packs_epi32(_mm256_srai_epi32(low0, 8), _mm256_srai_epi32(high0, 8)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 16),
+                            _mm256_packs_epi32(_mm256_srai_epi32(low1, 8), _mm256_srai_epi32(high1, 8)));
+    }
     for (; i + 16 <= count; i += 16) {
         __m256i low = round;
         __m256i high = round;
@@ -68,45 +89,87 @@ VI_AVX2 void verticalAvx2(const std::uint8_t* const* rows, const std::int16_t* w
     }
 }
 
-// Two outputs' weighted sums over their taps: output a in the low 128 bits, b in the high.
-VI_AVX2 inline __m256i twoPixelSums(const std::int16_t* a, const std::int16_t* b, const std::int32_t* w, int pairs,
-                                    __m256i interleave) {
-    __m256i acc = _mm256_set1_epi32(1 << 19);
-    for (int q = 0; q < pairs; ++q) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q * 8));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + q * 8));
-        const __m256i v =
-            _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1), interleave);
-        acc = _mm256_add_epi32(acc, _mm256_madd_epi16(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + q * 8))));
-    }
-    return _mm256_srai_epi32(acc, 20);
+// Two outputs' samples for one pair of taps: output a's taps t, t+1 in the low lane, output b's
+// in the high lane, each as four channels of tap t then four of tap t+1.
+VI_AVX2 inline __m256i tapPairs(const std::int16_t* a, const std::int16_t* b) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
 }
 
-VI_AVX2 void horizontalAvx2(const std::int16_t* mid, const int* start, int base, const std::int16_t* weights,
-                            const std::int32_t* paired, int taps, int count, Pixel* out) {
-    // Within each 128-bit lane: (b0 g0 r0 a0 b1 g1 r1 a1) -> (b0 b1 g0 g1 r0 r1 a0 a1).
-    const __m256i interleave = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15,
-                                                0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
+VI_AVX2 inline __m256i load256(const std::int16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
+// Finishes four outputs from their 16-bit sums (j, j+1 in `first`; j+2, j+3 in `second`, each
+// lane holding the even taps' and the odd taps' sums) and stores them in order.
+VI_AVX2 inline void finishFour(__m256i first, __m256i second, Pixel* out) {
     // Each pixel's alpha byte copied over its four bytes.
     const __m256i alphaOfEach = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
                                                  3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
     // After packing, 32-bit words hold pixels j, j+2 (low lane) and j+1, j+3 (high lane).
     const __m256i inOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    first = _mm256_add_epi16(first, _mm256_srli_si256(first, 8));
+    second = _mm256_add_epi16(second, _mm256_srli_si256(second, 8));
+    __m256i sums = _mm256_unpacklo_epi64(first, second);
+    sums = _mm256_srai_epi16(_mm256_add_epi16(sums, _mm256_set1_epi16(16)), 5);
+    __m256i bytes = _mm256_packus_epi16(sums, sums);
+    bytes = _mm256_min_epu8(bytes, _mm256_shuffle_epi8(bytes, alphaOfEach));
+    bytes = _mm256_permutevar8x32_epi32(bytes, inOrder);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+}
+
+VI_AVX2 void horizontalAvx2(const std::int16_t* mid, const int* start, int base, const std::int16_t* weights,
+                            const std::int16_t* lanes, int taps, int count, Pixel* out) {
     const int pairs = taps / 2;
     auto at = [&](int j) { return mid + std::ptrdiff_t(start[j] - base) * 4; };
     int j = 0;
     for (; j + 4 <= count; j += 4) {
-        const std::int32_t* w = paired + std::ptrdiff_t(j / 2) * pairs * 8;
-        const __m256i first = twoPixelSums(at(j), at(j + 1), w, pairs, interleave);
-        const __m256i second = twoPixelSums(at(j + 2), at(j + 3), w + pairs * 8, pairs, interleave);
-        const __m256i words = _mm256_packs_epi32(first, second);
-        __m256i bytes = _mm256_packus_epi16(words, words);
-        bytes = _mm256_min_epu8(bytes, _mm256_shuffle_epi8(bytes, alphaOfEach));
-        bytes = _mm256_permutevar8x32_epi32(bytes, inOrder);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), _mm256_castsi256_si128(bytes));
+        const std::int16_t* w = lanes + std::ptrdiff_t(j / 2) * pairs * 16;
+        const std::int16_t* p0 = at(j);
+        const std::int16_t* p1 = at(j + 1);
+        const std::int16_t* p2 = at(j + 2);
+        const std::int16_t* p3 = at(j + 3);
+        __m256i first = _mm256_setzero_si256();
+        __m256i second = _mm256_setzero_si256();
+        for (int q = 0; q < pairs; ++q) {
+            first = _mm256_add_epi16(first, _mm256_mulhrs_epi16(tapPairs(p0 + q * 8, p1 + q * 8), load256(w + q * 16)));
+            second = _mm256_add_epi16(
+                second, _mm256_mulhrs_epi16(tapPairs(p2 + q * 8, p3 + q * 8), load256(w + (pairs + q) * 16)));
+        }
+        finishFour(first, second, out + j);
     }
     for (; j < count; ++j) {
         out[j] = horizontalPixel(at(j), weights + std::ptrdiff_t(j) * taps, taps);
+    }
+}
+
+VI_AVX2 void horizontalPairAvx2(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
+                                const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
+                                Pixel* out0, Pixel* out1) {
+    const int pairs = taps / 2;
+    int j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const std::int16_t* w = lanes + std::ptrdiff_t(j / 2) * pairs * 16;
+        const std::ptrdiff_t o0 = std::ptrdiff_t(start[j] - base) * 4;
+        const std::ptrdiff_t o1 = std::ptrdiff_t(start[j + 1] - base) * 4;
+        const std::ptrdiff_t o2 = std::ptrdiff_t(start[j + 2] - base) * 4;
+        const std::ptrdiff_t o3 = std::ptrdiff_t(start[j + 3] - base) * 4;
+        __m256i a01 = _mm256_setzero_si256(), a23 = a01, b01 = a01, b23 = a01;
+        for (int q = 0; q < pairs; ++q) {
+            const __m256i w01 = load256(w + q * 16);
+            const __m256i w23 = load256(w + (pairs + q) * 16);
+            const std::ptrdiff_t t = q * 8;
+            a01 = _mm256_add_epi16(a01, _mm256_mulhrs_epi16(tapPairs(mid0 + o0 + t, mid0 + o1 + t), w01));
+            a23 = _mm256_add_epi16(a23, _mm256_mulhrs_epi16(tapPairs(mid0 + o2 + t, mid0 + o3 + t), w23));
+            b01 = _mm256_add_epi16(b01, _mm256_mulhrs_epi16(tapPairs(mid1 + o0 + t, mid1 + o1 + t), w01));
+            b23 = _mm256_add_epi16(b23, _mm256_mulhrs_epi16(tapPairs(mid1 + o2 + t, mid1 + o3 + t), w23));
+        }
+        finishFour(a01, a23, out0 + j);
+        finishFour(b01, b23, out1 + j);
+    }
+    for (; j < count; ++j) {
+        const std::int16_t* w = weights + std::ptrdiff_t(j) * taps;
+        out0[j] = horizontalPixel(mid0 + std::ptrdiff_t(start[j] - base) * 4, w, taps);
+        out1[j] = horizontalPixel(mid1 + std::ptrdiff_t(start[j] - base) * 4, w, taps);
     }
 }
 
@@ -117,7 +180,7 @@ bool avx2Available() {
     return __builtin_cpu_supports("avx2");
 }
 
-ResampleKernels avx2Kernels() { return {&verticalAvx2, &horizontalAvx2, true}; }
+ResampleKernels avx2Kernels() { return {&verticalAvx2, &horizontalAvx2, &horizontalPairAvx2, true}; }
 
 } // namespace vi::raster::detail
 
