@@ -11,6 +11,8 @@ namespace {
 constexpr int kMaxSharedConcurrency = 8;
 // Each thread gets a few chunks so that uneven rows still balance.
 constexpr int kChunksPerThread = 4;
+// Jobs posted at once by different callers; more only costs an allocation.
+constexpr std::size_t kExpectedConcurrentJobs = 64;
 } // namespace
 
 struct WorkerPool::Job {
@@ -25,6 +27,7 @@ struct WorkerPool::Job {
 };
 
 WorkerPool::WorkerPool(int concurrency) {
+    jobs_.reserve(kExpectedConcurrentJobs);
     const int extra = std::max(0, concurrency - 1);
     threads_.reserve(std::size_t(extra));
     for (int i = 0; i < extra; ++i) {
@@ -107,7 +110,7 @@ void WorkerPool::workerLoop() {
             ++job->users;
             // Every chunk is claimed or about to be: drop the job so idle workers do not spin on it.
             if (job->next.load(std::memory_order_relaxed) >= job->count) {
-                jobs_.pop_front();
+                jobs_.erase(jobs_.begin());
             }
         }
         while (runOneChunk(*job)) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -36,7 +35,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<Job*> jobs_;
+    std::vector<Job*> jobs_; // reserved up front: posting a job allocates nothing
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };
