@@ -47,7 +47,8 @@ private:
 
     QSizeF layOut(double width, QPainter* painter, QPointF origin) const;
 
-    QFont font_;
+    QFont font_;      // at the reference size
+    double scale_;    // from the reference size to the size asked for
     Qt::Alignment alignment_;
     QString text_;
     std::vector<Span> spans_;
