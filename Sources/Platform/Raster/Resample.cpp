@@ -34,8 +34,8 @@ struct RowJob {
             for (int t = 0; t < rows->taps; ++t) {
                 sourceRows[std::size_t(t)] = source->row(first + t) + std::ptrdiff_t(columns->sourceBegin) * 4;
             }
-            kernels.vertical(sourceRows.data(), rows->weights.data() + std::ptrdiff_t(y) * rows->taps, rows->taps,
-                             span * 4, out);
+            kernels.vertical(sourceRows.data(), rows->weights.data() + std::ptrdiff_t(y) * rows->taps,
+                             rows->used[std::size_t(y)], span * 4, out);
         };
         std::int16_t* first = middle.data();
         std::int16_t* second = middle.data() + rowValues;
@@ -57,6 +57,20 @@ struct RowJob {
 
 } // namespace
 
+bool Resampler::prepare(AxisWeights& axis, std::optional<Prepared>& prepared, const AxisMapping& mapping,
+                        const ResampleOptions& options) {
+    const Prepared wanted{mapping, options.edges, options.filter};
+    if (prepared == wanted) {
+        return true;
+    }
+    prepared.reset();
+    if (!computeAxisWeights(axis, mapping, options.edges, options.filter)) {
+        return false;
+    }
+    prepared = wanted;
+    return true;
+}
+
 void Resampler::render(const Image& source, const RectF& from, const RectF& to, Bitmap& target,
                        const ResampleOptions& options) {
     if (target.isNull() || target.width() == 0 || target.height() == 0) {
@@ -66,8 +80,9 @@ void Resampler::render(const Image& source, const RectF& from, const RectF& to, 
                                     source.origin().x, source.width(), options.mirrored};
     const AxisMapping rowMapping{target.origin().y, target.height(), from.y, from.height, to.y, to.height,
                                  source.origin().y, source.height(), false};
-    if (source.isNull() || !computeAxisWeights(columns_, columnMapping, options.edges, options.filter) ||
-        !computeAxisWeights(rows_, rowMapping, options.edges, options.filter)) {
+    const bool columnsKept = preparedColumns_ == Prepared{columnMapping, options.edges, options.filter};
+    if (source.isNull() || !prepare(columns_, preparedColumns_, columnMapping, options) ||
+        !prepare(rows_, preparedRows_, rowMapping, options)) {
         target.clear();
         return;
     }
@@ -75,10 +90,11 @@ void Resampler::render(const Image& source, const RectF& from, const RectF& to, 
     if (!portableOnly_ && columns_.taps % 2 == 0) {
         kernels = detail::fastestKernels();
     }
-    if (kernels.needsSpreadWeights) {
+    if (kernels.needsSpreadWeights && !(columnsKept && spreadReady_)) {
         spreadColumnWeights_.resize(std::size_t(detail::spreadColumnWeightCount(columns_.taps, target.width())));
         detail::spreadColumnWeights(columns_.weights.data(), columns_.taps, target.width(), spreadColumnWeights_.data());
     }
+    spreadReady_ = kernels.needsSpreadWeights;
     const RowJob job{&source, &target, &columns_, &rows_, spreadColumnWeights_.data(), kernels};
     pool_->parallelFor(target.height(), [context = &job](int begin, int end) { context->run(begin, end); }, kRowGrain);
 }

@@ -7,6 +7,7 @@
 #include "Platform/Raster/WorkerPool.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace vi::raster {
@@ -48,10 +49,24 @@ public:
     void setPortableOnly(bool portable) { portableOnly_ = portable; }
 
 private:
+    // Weights are kept for the mapping they were made for: a view that holds still (most
+    // frames of an export) reuses them.
+    struct Prepared {
+        AxisMapping mapping;
+        Edges edges;
+        ResampleFilter filter;
+        friend bool operator==(const Prepared&, const Prepared&) = default;
+    };
+    bool prepare(AxisWeights& axis, std::optional<Prepared>& prepared, const AxisMapping& mapping,
+                 const ResampleOptions& options);
+
     WorkerPool* pool_;
     bool portableOnly_ = false;
     AxisWeights columns_;
     AxisWeights rows_;
+    std::optional<Prepared> preparedColumns_;
+    std::optional<Prepared> preparedRows_;
+    bool spreadReady_ = false;
     std::vector<std::int16_t> spreadColumnWeights_;
 };
 

@@ -27,9 +27,10 @@ VI_AVX2 inline __m256i widen16(const std::uint8_t* p) {
 // they allow reads fewer than 400 samples).
 constexpr int kMaxTapPairs = 256;
 
-VI_AVX2 void verticalAvx2(const std::uint8_t* const* rows, const std::int16_t* weights, int taps, int count,
+template <int FixedPairs>
+VI_AVX2 void verticalFixed(const std::uint8_t* const* rows, const std::int16_t* weights, int taps, int count,
                           std::int16_t* out) {
-    const int pairs = (taps + 1) / 2;
+    const int pairs = FixedPairs > 0 ? FixedPairs : (taps + 1) / 2;
     if (pairs > kMaxTapPairs) {
         verticalPortable(rows, weights, taps, count, out);
         return;
@@ -89,6 +90,26 @@ VI_AVX2 void verticalAvx2(const std::uint8_t* const* rows, const std::int16_t* w
     }
 }
 
+VI_AVX2 void verticalAvx2(const std::uint8_t* const* rows, const std::int16_t* weights, int taps, int count,
+                          std::int16_t* out) {
+    switch ((taps + 1) / 2) {
+    case 1:
+        return verticalFixed<1>(rows, weights, taps, count, out);
+    case 2:
+        return verticalFixed<2>(rows, weights, taps, count, out);
+    case 3:
+        return verticalFixed<3>(rows, weights, taps, count, out);
+    case 4:
+        return verticalFixed<4>(rows, weights, taps, count, out);
+    case 5:
+        return verticalFixed<5>(rows, weights, taps, count, out);
+    case 6:
+        return verticalFixed<6>(rows, weights, taps, count, out);
+    default:
+        return verticalFixed<0>(rows, weights, taps, count, out);
+    }
+}
+
 // Two outputs' samples for one pair of taps: output a's taps t, t+1 in the low lane, output b's
 // in the high lane, each as four channels of tap t then four of tap t+1.
 VI_AVX2 inline __m256i tapPairs(const std::int16_t* a, const std::int16_t* b) {
@@ -142,10 +163,13 @@ VI_AVX2 void horizontalAvx2(const std::int16_t* mid, const int* start, int base,
     }
 }
 
-VI_AVX2 void horizontalPairAvx2(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
+// With the number of tap pairs known at compile time the tap loop unrolls completely; short
+// filters (bilinear has one pair) would otherwise spend most of their time on loop control.
+template <int FixedPairs>
+VI_AVX2 void horizontalPairFixed(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
                                 const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
                                 Pixel* out0, Pixel* out1) {
-    const int pairs = taps / 2;
+    const int pairs = FixedPairs > 0 ? FixedPairs : taps / 2;
     int j = 0;
     for (; j + 4 <= count; j += 4) {
         const std::int16_t* w = lanes + std::ptrdiff_t(j / 2) * pairs * 16;
@@ -170,6 +194,31 @@ VI_AVX2 void horizontalPairAvx2(const std::int16_t* mid0, const std::int16_t* mi
         const std::int16_t* w = weights + std::ptrdiff_t(j) * taps;
         out0[j] = horizontalPixel(mid0 + std::ptrdiff_t(start[j] - base) * 4, w, taps);
         out1[j] = horizontalPixel(mid1 + std::ptrdiff_t(start[j] - base) * 4, w, taps);
+    }
+}
+
+VI_AVX2 void horizontalPairAvx2(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
+                                const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
+                                Pixel* out0, Pixel* out1) {
+    switch (taps / 2) {
+    case 1:
+        return horizontalPairFixed<1>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    case 2:
+        return horizontalPairFixed<2>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    case 3:
+        return horizontalPairFixed<3>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    case 4:
+        return horizontalPairFixed<4>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    case 5:
+        return horizontalPairFixed<5>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    case 6:
+        return horizontalPairFixed<6>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    case 7:
+        return horizontalPairFixed<7>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    case 8:
+        return horizontalPairFixed<8>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+    default:
+        return horizontalPairFixed<0>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
     }
 }
 

@@ -61,6 +61,7 @@ int roundToInt(double v) { return int(v + (v >= 0 ? 0.5 : -0.5)); }
 
 bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, ResampleFilter filter) {
     axis.start.clear();
+    axis.used.clear();
     axis.weights.clear();
     axis.taps = 0;
     if (m.outputCount <= 0 || m.sourceLength <= 0 || !(m.fromLength > 0) || !(m.toLength > 0) ||
@@ -136,6 +137,7 @@ bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, Re
     }
     axis.taps = taps;
     axis.weights.assign(std::size_t(m.outputCount) * std::size_t(taps), 0);
+    axis.used.resize(std::size_t(m.outputCount));
     axis.sourceBegin = length;
     axis.sourceEnd = 0;
     for (int j = 0; j < m.outputCount; ++j) {
@@ -160,6 +162,8 @@ bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, Re
         }
         q[largest] = std::int16_t(q[largest] + (roundToInt(exactTotal * AxisWeights::kWeightOne) - sum));
         axis.start[std::size_t(j)] = start;
+        const int reach = shift + counts[std::size_t(j)];
+        axis.used[std::size_t(j)] = std::min(taps, reach + reach % 2);
         axis.sourceBegin = std::min(axis.sourceBegin, start);
         axis.sourceEnd = std::max(axis.sourceEnd, start + taps);
     }

@@ -17,6 +17,7 @@ struct AxisWeights {
 
     int taps = 0;                    // even whenever the source has room for it
     std::vector<int> start;          // first source sample of each output sample
+    std::vector<int> used;           // leading taps of each output that may be non-zero (even, <= taps)
     std::vector<std::int16_t> weights;
     int sourceBegin = 0;             // the source samples any output reads: [sourceBegin, sourceEnd)
     int sourceEnd = 0;
@@ -33,6 +34,7 @@ struct AxisMapping {
     int sourceOrigin = 0; // canvas coordinate of the source's first sample
     int sourceLength = 0;
     bool mirrored = false;
+    friend bool operator==(const AxisMapping&, const AxisMapping&) = default;
 };
 
 // Fills `axis` for the mapping; reuses its buffers. Returns false when the mapping is
