@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
+#include <optional>
 
 namespace vi::Planner::detail {
 
@@ -153,6 +155,35 @@ void removeSortedFromSegment(const std::vector<TimeRange>& removed, const SpeedS
     if (rest) out.push_back(*rest);
 }
 
+template <typename Timed>
+bool inTimeOrder(const std::vector<Timed>& items) {
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        if (!(items[i - 1].t <= items[i].t)) return false; // also catches a time that is not a number
+    }
+    return true;
+}
+
+// The items with a time, in time order (ties in their order). An item whose time is not a number
+// lies in no window, so leaving it out changes no answer.
+template <typename Timed>
+std::vector<Timed> timeOrdered(const std::vector<Timed>& items) {
+    std::vector<Timed> out;
+    out.reserve(items.size());
+    std::copy_if(items.begin(), items.end(), std::back_inserter(out), [](const Timed& item) { return !std::isnan(item.t); });
+    std::stable_sort(out.begin(), out.end(), [](const Timed& a, const Timed& b) { return a.t < b.t; });
+    return out;
+}
+
+// A recorded log is in time order, and then its activity questions are answered by binary
+// search. A log that is not (only a hand-edited file holds one) would be walked whole for each of
+// the four questions per second, which for a long recording never ends in practice: it is put in
+// time order once instead, a copy made for this call.
+std::optional<InputLog> timeOrderedCopy(const InputLog* log) {
+    if (log == nullptr || (inTimeOrder(log->cursor()) && inTimeOrder(log->events()))) return std::nullopt;
+    return InputLog(timeOrdered(log->cursor()), timeOrdered(log->events()), log->keysTracked, log->cursorInVideo,
+                    log->cameraOffset);
+}
+
 } // namespace
 
 double plannable(double duration) {
@@ -166,7 +197,8 @@ std::vector<SpeedSegment> speedSegments(double duration, const std::vector<Activ
     if (!(duration > 0)) return {};
     const double cap = maxSpeed > lowestSpeedCap ? maxSpeed : lowestSpeedCap;
 
-    std::vector<Run> runs = runsOfSlots(duration, samples, log);
+    const std::optional<InputLog> ordered = timeOrderedCopy(log);
+    std::vector<Run> runs = runsOfSlots(duration, samples, ordered ? &*ordered : log);
     for (Run& run : runs) {
         const double shortest = run.kind == Reason::idle ? shortestIdleRun : shortestAgentRun;
         if (run.kind != Reason::normal && run.end - run.start < shortest) run.kind = Reason::normal;

@@ -1,6 +1,7 @@
 #include "RecordCore/Planner.h"
 
 #include "PlanningExpect.h"
+#include "Support/SyntheticSession.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +218,21 @@ TEST(PlanAssembly, AbsurdInputsGiveValidPlans) {
     const Plan endless = Planner::plan({1920, 1080, 1e300, 60, false}, {}, std::nullopt, Project{}, wide);
     expectValidPlan(endless);
     EXPECT_EQ(endless.source.duration, Planner::longestSource);
+}
+
+// A hand-edited log out of time order is judged for activity as the same log in time order, and an
+// hour of it plans as quickly (walking it whole for every quarter second would never end).
+TEST(PlanAssembly, LogOutOfTimeOrderIsPlannedInTimeOrder) {
+    const test::SyntheticSession session = test::makeSyntheticSession(3600, 5);
+    std::vector<CursorSample> cursor(session.log.cursor().rbegin(), session.log.cursor().rend());
+    std::vector<Event> events(session.log.events().rbegin(), session.log.events().rend());
+    cursor.push_back({std::numeric_limits<double>::quiet_NaN(), 0.5, 0.5});
+    const std::optional<InputLog> shuffled = InputLog(std::move(cursor), std::move(events), true);
+    const Plan expected = Planner::plan(session.info, session.samples, session.log, Project{}, wide);
+    const Plan actual = Planner::plan(session.info, session.samples, shuffled, Project{}, wide);
+    EXPECT_EQ(actual.segments, expected.segments);
+    EXPECT_GT(expected.segments.size(), 20u);
+    // The zoom side takes the last click in the log's order, so its shots may differ.
 }
 
 TEST(AutoSpeedBlocks, AreTheFastSegmentsWithFreshIds) {
