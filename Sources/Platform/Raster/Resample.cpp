@@ -27,7 +27,7 @@ struct RowJob {
         thread_local std::vector<const std::uint8_t*> sourceRows;
         const int span = columns->sourceEnd - columns->sourceBegin;
         const std::size_t rowValues = std::size_t(span) * 4;
-        middle.resize(rowValues * 2);
+        middle.resize(rowValues * detail::kRowsPerPass);
         sourceRows.resize(std::size_t(rows->taps));
         auto vertical = [&](int y, std::int16_t* out) {
             const int first = rows->start[std::size_t(y)];
@@ -37,20 +37,22 @@ struct RowJob {
             kernels.vertical(sourceRows.data(), rows->weights.data() + std::ptrdiff_t(y) * rows->taps,
                              rows->used[std::size_t(y)], span * 4, out);
         };
-        std::int16_t* first = middle.data();
-        std::int16_t* second = middle.data() + rowValues;
-        int y = begin;
-        // Two rows at a time share every load of the column weights.
-        for (; y + 2 <= end; y += 2) {
-            vertical(y, first);
-            vertical(y + 1, second);
-            kernels.horizontalPair(first, second, columns->start.data(), columns->sourceBegin, columns->weights.data(),
-                                   lanes, columns->taps, target->width(), target->pixels(y), target->pixels(y + 1));
-        }
-        if (y < end) {
-            vertical(y, first);
-            kernels.horizontal(first, columns->start.data(), columns->sourceBegin, columns->weights.data(), lanes,
-                               columns->taps, target->width(), target->pixels(y));
+        // Several rows at a time share every load of the column weights and positions; a short
+        // last group repeats its last row.
+        const std::int16_t* mids[detail::kRowsPerPass];
+        Pixel* outs[detail::kRowsPerPass];
+        for (int y = begin; y < end; y += detail::kRowsPerPass) {
+            const int group = std::min(detail::kRowsPerPass, end - y);
+            for (int r = 0; r < detail::kRowsPerPass; ++r) {
+                std::int16_t* mid = middle.data() + rowValues * std::size_t(r);
+                if (r < group) {
+                    vertical(y + r, mid);
+                }
+                mids[r] = r < group ? mid : mids[group - 1];
+                outs[r] = target->pixels(y + std::min(r, group - 1));
+            }
+            kernels.horizontalRows(mids, columns->start.data(), columns->sourceBegin, columns->weights.data(), lanes,
+                                   columns->taps, target->width(), outs);
         }
     }
 };

@@ -20,11 +20,13 @@ void horizontalPortable(const std::int16_t* mid, const int* start, int base, con
     }
 }
 
-void horizontalPairPortable(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
-                            const std::int16_t* weights, const std::int16_t* lanes, int taps, int count, Pixel* out0,
-                            Pixel* out1) {
-    horizontalPortable(mid0, start, base, weights, lanes, taps, count, out0);
-    horizontalPortable(mid1, start, base, weights, lanes, taps, count, out1);
+void horizontalRowsPortable(const std::int16_t* const* mids, const int* start, int base, const std::int16_t* weights,
+                            const std::int16_t* lanes, int taps, int count, Pixel* const* outs) {
+    for (int r = 0; r < kRowsPerPass; ++r) {
+        if (r == 0 || outs[r] != outs[r - 1]) {
+            horizontalPortable(mids[r], start, base, weights, lanes, taps, count, outs[r]);
+        }
+    }
 }
 
 } // namespace
@@ -55,7 +57,7 @@ Pixel horizontalPixel(const std::int16_t* samples, const std::int16_t* weights, 
     return {std::min(channel(0), a), std::min(channel(1), a), std::min(channel(2), a), a};
 }
 
-ResampleKernels portableKernels() { return {&verticalPortable, &horizontalPortable, &horizontalPairPortable, false}; }
+ResampleKernels portableKernels() { return {&verticalPortable, &horizontalRowsPortable, false}; }
 
 ResampleKernels fastestKernels() {
     static const ResampleKernels chosen = avx2Available() ? avx2Kernels() : portableKernels();

@@ -15,23 +15,21 @@ namespace vi::raster::detail {
 using VerticalKernel = void (*)(const std::uint8_t* const* rows, const std::int16_t* weights, int taps, int count,
                                 std::int16_t* out);
 
-// Per channel of output j: each tap's product is rounded to 1/32 of a level,
+// Horizontal pass, per channel of output j: each tap's product is rounded to 1/32 of a level,
 // p = (w[j][t] * mid[start[j] - base + t] + 2^14) >> 15 (a rounding high multiply), and
 // out = (sum of p + 16) >> 5, clamped to 0...255 and to the pixel's alpha. `lanes` holds the
 // weights as the vector loop wants them (see spreadColumnWeights); the portable loop reads
 // `weights`.
-using HorizontalKernel = void (*)(const std::int16_t* mid, const int* start, int base, const std::int16_t* weights,
-                                  const std::int16_t* lanes, int taps, int count, Pixel* out);
-
-// The same for two intermediate rows at once: the weights are read once for both.
-using HorizontalPairKernel = void (*)(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
+// It runs on kRowsPerPass intermediate rows at once, so that the weights and positions are read
+// once for all of them; fewer rows repeat the last one (rows and outputs alike).
+constexpr int kRowsPerPass = 4;
+using HorizontalRowsKernel = void (*)(const std::int16_t* const* mids, const int* start, int base,
                                       const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
-                                      Pixel* out0, Pixel* out1);
+                                      Pixel* const* outs);
 
 struct ResampleKernels {
     VerticalKernel vertical;
-    HorizontalKernel horizontal;
-    HorizontalPairKernel horizontalPair;
+    HorizontalRowsKernel horizontalRows;
     bool needsSpreadWeights;
 };
 

@@ -138,38 +138,19 @@ VI_AVX2 inline void finishFour(__m256i first, __m256i second, Pixel* out) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
 }
 
-VI_AVX2 void horizontalAvx2(const std::int16_t* mid, const int* start, int base, const std::int16_t* weights,
-                            const std::int16_t* lanes, int taps, int count, Pixel* out) {
-    const int pairs = taps / 2;
-    auto at = [&](int j) { return mid + std::ptrdiff_t(start[j] - base) * 4; };
-    int j = 0;
-    for (; j + 4 <= count; j += 4) {
-        const std::int16_t* w = lanes + std::ptrdiff_t(j / 2) * pairs * 16;
-        const std::int16_t* p0 = at(j);
-        const std::int16_t* p1 = at(j + 1);
-        const std::int16_t* p2 = at(j + 2);
-        const std::int16_t* p3 = at(j + 3);
-        __m256i first = _mm256_setzero_si256();
-        __m256i second = _mm256_setzero_si256();
-        for (int q = 0; q < pairs; ++q) {
-            first = _mm256_add_epi16(first, _mm256_mulhrs_epi16(tapPairs(p0 + q * 8, p1 + q * 8), load256(w + q * 16)));
-            second = _mm256_add_epi16(
-                second, _mm256_mulhrs_epi16(tapPairs(p2 + q * 8, p3 + q * 8), load256(w + (pairs + q) * 16)));
-        }
-        finishFour(first, second, out + j);
-    }
-    for (; j < count; ++j) {
-        out[j] = horizontalPixel(at(j), weights + std::ptrdiff_t(j) * taps, taps);
-    }
-}
-
 // With the number of tap pairs known at compile time the tap loop unrolls completely; short
 // filters (bilinear has one pair) would otherwise spend most of their time on loop control.
+// Four rows share each weight load and position.
 template <int FixedPairs>
-VI_AVX2 void horizontalPairFixed(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
-                                const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
-                                Pixel* out0, Pixel* out1) {
+VI_AVX2 void horizontalRowsFixed(const std::int16_t* const* mids, const int* start, int base,
+                                 const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
+                                 Pixel* const* outs) {
+    static_assert(kRowsPerPass == 4);
     const int pairs = FixedPairs > 0 ? FixedPairs : taps / 2;
+    const std::int16_t* m0 = mids[0];
+    const std::int16_t* m1 = mids[1];
+    const std::int16_t* m2 = mids[2];
+    const std::int16_t* m3 = mids[3];
     int j = 0;
     for (; j + 4 <= count; j += 4) {
         const std::int16_t* w = lanes + std::ptrdiff_t(j / 2) * pairs * 16;
@@ -178,47 +159,55 @@ VI_AVX2 void horizontalPairFixed(const std::int16_t* mid0, const std::int16_t* m
         const std::ptrdiff_t o2 = std::ptrdiff_t(start[j + 2] - base) * 4;
         const std::ptrdiff_t o3 = std::ptrdiff_t(start[j + 3] - base) * 4;
         __m256i a01 = _mm256_setzero_si256(), a23 = a01, b01 = a01, b23 = a01;
+        __m256i c01 = a01, c23 = a01, d01 = a01, d23 = a01;
         for (int q = 0; q < pairs; ++q) {
             const __m256i w01 = load256(w + q * 16);
             const __m256i w23 = load256(w + (pairs + q) * 16);
             const std::ptrdiff_t t = q * 8;
-            a01 = _mm256_add_epi16(a01, _mm256_mulhrs_epi16(tapPairs(mid0 + o0 + t, mid0 + o1 + t), w01));
-            a23 = _mm256_add_epi16(a23, _mm256_mulhrs_epi16(tapPairs(mid0 + o2 + t, mid0 + o3 + t), w23));
-            b01 = _mm256_add_epi16(b01, _mm256_mulhrs_epi16(tapPairs(mid1 + o0 + t, mid1 + o1 + t), w01));
-            b23 = _mm256_add_epi16(b23, _mm256_mulhrs_epi16(tapPairs(mid1 + o2 + t, mid1 + o3 + t), w23));
+            a01 = _mm256_add_epi16(a01, _mm256_mulhrs_epi16(tapPairs(m0 + o0 + t, m0 + o1 + t), w01));
+            a23 = _mm256_add_epi16(a23, _mm256_mulhrs_epi16(tapPairs(m0 + o2 + t, m0 + o3 + t), w23));
+            b01 = _mm256_add_epi16(b01, _mm256_mulhrs_epi16(tapPairs(m1 + o0 + t, m1 + o1 + t), w01));
+            b23 = _mm256_add_epi16(b23, _mm256_mulhrs_epi16(tapPairs(m1 + o2 + t, m1 + o3 + t), w23));
+            c01 = _mm256_add_epi16(c01, _mm256_mulhrs_epi16(tapPairs(m2 + o0 + t, m2 + o1 + t), w01));
+            c23 = _mm256_add_epi16(c23, _mm256_mulhrs_epi16(tapPairs(m2 + o2 + t, m2 + o3 + t), w23));
+            d01 = _mm256_add_epi16(d01, _mm256_mulhrs_epi16(tapPairs(m3 + o0 + t, m3 + o1 + t), w01));
+            d23 = _mm256_add_epi16(d23, _mm256_mulhrs_epi16(tapPairs(m3 + o2 + t, m3 + o3 + t), w23));
         }
-        finishFour(a01, a23, out0 + j);
-        finishFour(b01, b23, out1 + j);
+        finishFour(a01, a23, outs[0] + j);
+        finishFour(b01, b23, outs[1] + j);
+        finishFour(c01, c23, outs[2] + j);
+        finishFour(d01, d23, outs[3] + j);
     }
     for (; j < count; ++j) {
         const std::int16_t* w = weights + std::ptrdiff_t(j) * taps;
-        out0[j] = horizontalPixel(mid0 + std::ptrdiff_t(start[j] - base) * 4, w, taps);
-        out1[j] = horizontalPixel(mid1 + std::ptrdiff_t(start[j] - base) * 4, w, taps);
+        for (int r = 0; r < kRowsPerPass; ++r) {
+            outs[r][j] = horizontalPixel(mids[r] + std::ptrdiff_t(start[j] - base) * 4, w, taps);
+        }
     }
 }
 
-VI_AVX2 void horizontalPairAvx2(const std::int16_t* mid0, const std::int16_t* mid1, const int* start, int base,
+VI_AVX2 void horizontalRowsAvx2(const std::int16_t* const* mids, const int* start, int base,
                                 const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
-                                Pixel* out0, Pixel* out1) {
+                                Pixel* const* outs) {
     switch (taps / 2) {
     case 1:
-        return horizontalPairFixed<1>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<1>(mids, start, base, weights, lanes, taps, count, outs);
     case 2:
-        return horizontalPairFixed<2>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<2>(mids, start, base, weights, lanes, taps, count, outs);
     case 3:
-        return horizontalPairFixed<3>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<3>(mids, start, base, weights, lanes, taps, count, outs);
     case 4:
-        return horizontalPairFixed<4>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<4>(mids, start, base, weights, lanes, taps, count, outs);
     case 5:
-        return horizontalPairFixed<5>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<5>(mids, start, base, weights, lanes, taps, count, outs);
     case 6:
-        return horizontalPairFixed<6>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<6>(mids, start, base, weights, lanes, taps, count, outs);
     case 7:
-        return horizontalPairFixed<7>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<7>(mids, start, base, weights, lanes, taps, count, outs);
     case 8:
-        return horizontalPairFixed<8>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<8>(mids, start, base, weights, lanes, taps, count, outs);
     default:
-        return horizontalPairFixed<0>(mid0, mid1, start, base, weights, lanes, taps, count, out0, out1);
+        return horizontalRowsFixed<0>(mids, start, base, weights, lanes, taps, count, outs);
     }
 }
 
@@ -229,7 +218,7 @@ bool avx2Available() {
     return __builtin_cpu_supports("avx2");
 }
 
-ResampleKernels avx2Kernels() { return {&verticalAvx2, &horizontalAvx2, &horizontalPairAvx2, true}; }
+ResampleKernels avx2Kernels() { return {&verticalAvx2, &horizontalRowsAvx2, true}; }
 
 } // namespace vi::raster::detail
 
