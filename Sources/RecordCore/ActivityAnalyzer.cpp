@@ -1,5 +1,7 @@
 #include "RecordCore/ActivityAnalyzer.h"
 
+#include "RecordCore/ActivityGridPoints.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
@@ -8,18 +10,7 @@ namespace vi::ActivityAnalyzer {
 
 namespace {
 
-// Integer luma of a BGRA pixel: weights that sum to 256, so the shift gives 0 to 255.
-std::uint8_t bgraLuma(const std::uint8_t* pixel)
-{
-    return static_cast<std::uint8_t>((19 * pixel[0] + 183 * pixel[1] + 54 * pixel[2]) >> 8);
-}
-
-// The pixel nearest the centre of sample index's share of size pixels.
-int sourceIndex(int index, int size, int gridSize)
-{
-    const double centre = (static_cast<double>(index) + 0.5) * static_cast<double>(size) / static_cast<double>(gridSize);
-    return std::min(size - 1, static_cast<int>(centre));
-}
+std::uint8_t bgraPointLuma(const std::uint8_t* pixel) { return detail::bgrLuma(pixel[0], pixel[1], pixel[2]); }
 
 std::size_t cellCount(int cols, int rows)
 {
@@ -36,12 +27,14 @@ void lumaGrid(const PixelView& frame, int gridW, int gridH, std::span<std::uint8
     if (grid.size() < static_cast<std::size_t>(gridW) * static_cast<std::size_t>(gridH)) {
         throw std::invalid_argument("the brightness grid is smaller than gridW x gridH");
     }
+    detail::PointStepper rows(frame.height, gridH);
     for (int y = 0; y < gridH; ++y) {
-        const std::uint8_t* row = frame.base + static_cast<std::ptrdiff_t>(sourceIndex(y, frame.height, gridH)) * frame.bytesPerRow;
+        const std::uint8_t* row = frame.base + static_cast<std::ptrdiff_t>(rows.next()) * frame.bytesPerRow;
         std::uint8_t* out = grid.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(gridW);
+        detail::PointStepper columns(frame.width, gridW);
         for (int x = 0; x < gridW; ++x) {
-            const int sx = sourceIndex(x, frame.width, gridW);
-            out[x] = frame.planar ? row[sx] : bgraLuma(row + 4 * static_cast<std::ptrdiff_t>(sx));
+            const int sx = columns.next();
+            out[x] = frame.planar ? row[sx] : bgraPointLuma(row + 4 * static_cast<std::ptrdiff_t>(sx));
         }
     }
 }

@@ -4,11 +4,19 @@
 #include "RecordCore/ChangeMask.h"
 #include "RecordCore/NRect.h"
 #include "RecordCore/PixelView.h"
+#include "RecordCore/SourceInfo.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
+
+namespace vi::media {
+class Asset;
+struct ImageView;
+} // namespace vi::media
 
 // Screen-activity measuring: frames become a coarse brightness grid, consecutive grids are
 // compared cell by cell, changed cells are grouped into areas, small areas that flicker all the
@@ -37,6 +45,12 @@ inline constexpr double persistentFrameShare = 0.5;
 // (no data, or zero width or height) leaves the grid as it was, so it measures as no change.
 void lumaGrid(const PixelView& frame, int gridW, int gridH, std::span<std::uint8_t> grid);
 
+// The same for a decoded picture. BGRA pictures are read as above. YUV pictures are turned into
+// BGRA at the sample points only, with the picture's own matrix and range, and then weighed like
+// BGRA: reading the luma plane directly would scale every difference by the video range (about
+// 219/255) and move the fixed change thresholds.
+void lumaGrid(const media::ImageView& picture, int gridW, int gridH, std::span<std::uint8_t> grid);
+
 // Fills mask (cols x rows cells) with the cells that changed between two brightness grids of
 // (cols * points) x (rows * points) bytes. Every cell of mask is written.
 void changedCells(std::span<const std::uint8_t> previous, std::span<const std::uint8_t> current, int cols,
@@ -64,5 +78,25 @@ std::optional<NRect> mainArea(std::span<const Group> groups, int cols, int rows)
 // window is the half-width, in masks, of the window over which persistent cells are counted.
 std::vector<ActivitySample> summarize(std::span<const double> times, const ChangeMaskList& masks, int cols, int rows,
                                       int window);
+
+// The facts about a video file: its first video track's upright size and nominal frame rate
+// (60 when the file gives none), its duration, and whether it has sound. Throws
+// RecordError::noVideoTrack for a file without video.
+SourceInfo sourceInfo(const media::Asset& asset);
+
+struct Analysis {
+    SourceInfo info;
+    std::vector<ActivitySample> samples;
+};
+
+// Receives the share of the video measured so far, 0 to 1, on the analysing thread.
+using Progress = std::function<void(double fraction)>;
+
+// Measures the activity of a video file's first video track at sampleFPS frames a second of
+// video time, picking frames by their own presentation times, on a grid of cols x rows cells.
+// Throws RecordError::noVideoTrack for a file without video, media::MediaError when the file
+// cannot be opened or read, and std::invalid_argument for a rate or grid that cannot be measured.
+Analysis analyze(const std::filesystem::path& file, double sampleFPS, int cols, int rows,
+                 const Progress& progress = {});
 
 } // namespace vi::ActivityAnalyzer

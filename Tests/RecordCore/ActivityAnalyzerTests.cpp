@@ -1,6 +1,7 @@
 #include "RecordCore/ActivityAnalyzer.h"
 
 #include "RecordCore/ActivityFrames.h"
+#include "RecordCore/ActivityGridPoints.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,20 @@ TEST(ActivityLumaGrid, TakesThePixelNearestEachPointsCentreThroughThePaddedRows)
     ActivityAnalyzer::lumaGrid(frame.view(), 4, 2, grid);
     // Columns 1, 3, 6, 8 and rows 1, 3 are the pixels nearest the centres of 4 x 2 shares.
     EXPECT_EQ(grid, (std::array<std::uint8_t, 8>{11, 31, 61, 81, 13, 33, 63, 83}));
+}
+
+TEST(ActivityLumaGrid, PointsStepOntoThePixelsOfTheFloatingPointFormula)
+{
+    for (int size : {1, 2, 3, 5, 10, 179, 180, 1079, 1080, 1920, 2561, 3840, 7680}) {
+        for (int gridSize : {1, 3, 4, 7, 160, 256, 1000, 4096}) {
+            ActivityAnalyzer::detail::PointStepper stepper(size, gridSize);
+            for (int i = 0; i < gridSize; ++i) {
+                const double centre = (static_cast<double>(i) + 0.5) * size / gridSize;
+                ASSERT_EQ(stepper.next(), std::min(size - 1, static_cast<int>(centre)))
+                    << "size " << size << ", grid " << gridSize << ", point " << i;
+            }
+        }
+    }
 }
 
 TEST(ActivityLumaGrid, ReadsThePlanarLumaByteUnchanged)
