@@ -4,6 +4,7 @@
 #include "Platform/Media/TrackDecoder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 extern "C" {
@@ -17,6 +18,8 @@ namespace {
 
 // Room the resampler may add over the input's own length (its filter delay).
 constexpr int kResamplerSlack = 256;
+// Stamps further than 10 ms from where the samples have got to mark a gap in the track.
+constexpr int64_t kGapFrames = kAudioSampleRate / 100;
 
 } // namespace
 
@@ -118,12 +121,12 @@ std::optional<AudioChunk> AudioTrackReader::next()
         int produced = 0;
         if (s.decoder.receive(s.frame.get())) {
             s.prepareResampler(s.frame.get());
-            if (!s.nextPosition) {
-                // The first sound after opening or a seek fixes the position; later chunks follow
-                // on sample by sample, so rounding never accumulates.
-                s.nextPosition = s.decoder.timeOf(s.frame.get()).convertedTo(kAudioSampleRate).value -
-                                 swr_get_delay(s.resampler.get(), kAudioSampleRate);
-            }
+            // Chunks follow on sample by sample, so rounding never accumulates; only the first
+            // sound after opening or a seek, or a real gap in the track's times, sets the position.
+            const int64_t stamped = s.decoder.timeOf(s.frame.get()).convertedTo(kAudioSampleRate).value -
+                                    swr_get_delay(s.resampler.get(), kAudioSampleRate);
+            if (!s.nextPosition || std::llabs(stamped - *s.nextPosition) > kGapFrames)
+                s.nextPosition = stamped;
             produced = s.convert(s.frame.get());
         } else if (!s.flushed && s.resampler) {
             s.flushed = true;

@@ -114,5 +114,27 @@ TEST(WriterErrors, AnUnfinishedFileNeverReplacesAGoodOne)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 1); // no leftovers
 }
 
+TEST(WriterErrors, AFragmentedRecordingIsKeptWhenDroppedAndDeletedWhenCancelled)
+{
+    for (const bool cancel : {false, true}) {
+        test::TempDir dir;
+        const fs::path path = dir / "recording.mp4";
+        {
+            AssetWriter writer(path, WriterOptions{.fragmented = true, .fragmentSeconds = 0.1});
+            const int track = writer.addVideoTrack(kSmall);
+            writer.start();
+            writer.startSession(MediaTime{});
+            for (int i = 0; i < 30; ++i)
+                writer.appendVideo(track, greyPicture(writer, track), MediaTime{i, 30});
+            if (cancel)
+                writer.cancel();
+        } // dropped without finishing, as when the recording process ends badly
+        EXPECT_EQ(fs::exists(path), !cancel);
+        if (!cancel) {
+            EXPECT_GE(test::readAllFrames(Asset::open(path)).size(), 15u);
+        }
+    }
+}
+
 } // namespace
 } // namespace vi::media
