@@ -82,7 +82,9 @@ void Resampler::render(const Image& source, const RectF& from, const RectF& to, 
                                     source.origin().x, source.width(), options.mirrored};
     const AxisMapping rowMapping{target.origin().y, target.height(), from.y, from.height, to.y, to.height,
                                  source.origin().y, source.height(), false};
-    const bool columnsKept = preparedColumns_ == Prepared{columnMapping, options.edges, options.filter};
+    if (preparedColumns_ != Prepared{columnMapping, options.edges, options.filter}) {
+        spreadReady_ = false; // the spread copy follows the column weights
+    }
     if (source.isNull() || !prepare(columns_, preparedColumns_, columnMapping, options) ||
         !prepare(rows_, preparedRows_, rowMapping, options)) {
         target.clear();
@@ -92,11 +94,11 @@ void Resampler::render(const Image& source, const RectF& from, const RectF& to, 
     if (!portableOnly_ && columns_.taps % 2 == 0) {
         kernels = detail::fastestKernels();
     }
-    if (kernels.needsSpreadWeights && !(columnsKept && spreadReady_)) {
+    if (kernels.needsSpreadWeights && !spreadReady_) {
         spreadColumnWeights_.resize(std::size_t(detail::spreadColumnWeightCount(columns_.taps, target.width())));
         detail::spreadColumnWeights(columns_.weights.data(), columns_.taps, target.width(), spreadColumnWeights_.data());
+        spreadReady_ = true;
     }
-    spreadReady_ = kernels.needsSpreadWeights;
     const RowJob job{&source, &target, &columns_, &rows_, spreadColumnWeights_.data(), kernels};
     pool_->parallelFor(target.height(), [context = &job](int begin, int end) { context->run(begin, end); }, kRowGrain);
 }

@@ -66,7 +66,7 @@ private:
     AxisWeights rows_;
     std::optional<Prepared> preparedColumns_;
     std::optional<Prepared> preparedRows_;
-    bool spreadReady_ = false;
+    bool spreadReady_ = false; // spreadColumnWeights_ matches columns_
     std::vector<std::int16_t> spreadColumnWeights_;
 };
 

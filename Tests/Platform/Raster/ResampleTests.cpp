@@ -150,6 +150,28 @@ TEST(RasterResample, VectorAndPortableLoopsGiveIdenticalPixels) {
     }
 }
 
+TEST(RasterResample, AReusedResamplerMatchesFreshOnes) {
+    // One resampler keeps the weights of its last view; changing views, a failed request in
+    // between and a return to an earlier view must all draw what a fresh resampler draws.
+    const Image image = makeImage(200, 120, [](int x, int y) { return opaque(std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t(x ^ y)); });
+    const RectF to{0.5, 0.25, 143.2, 85.9};
+    const std::vector<RectF> views = {{0, 0, 200, 120}, {10.3, 5.1, 100, 0}, {10.3, 5.1, 100, 60},
+                                      {10.3, 5.1, 100, 60.5}, {0, 0, 200, 120}};
+    Resampler reused;
+    for (const RectF& view : views) {
+        Bitmap a(to.enclosingPixels());
+        Bitmap b(to.enclosingPixels());
+        reused.render(image, view, to, a);
+        Resampler fresh;
+        fresh.render(image, view, to, b);
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                ASSERT_EQ(a.at(x, y), b.at(x, y)) << "view height " << view.height << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(RasterResample, ThreadCountDoesNotChangeThePixels) {
     const Image image = makeImage(640, 360, [](int x, int y) { return opaque(std::uint8_t(x ^ y), std::uint8_t(x * y), std::uint8_t(y)); });
     WorkerPool single(1);
