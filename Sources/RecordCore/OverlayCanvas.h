@@ -17,12 +17,12 @@
 // conversion and the bookkeeping of whole-pixel sizes.
 namespace vi::overlay {
 
-// A size rounded up to whole pixels; never negative, and bounded so that absurd inputs give
-// an empty or large image rather than an exception.
+// A size rounded up to whole pixels; 0 (an empty image) for sizes that are not positive or
+// absurdly large.
 int wholePixels(double size);
 
 // A transparent width x height image painted by `draw` with antialiasing on, the painter's
-// origin at the top-left pixel.
+// origin at the top-left pixel; an empty image when memory for it cannot be had.
 raster::Image paint(int width, int height, const std::function<void(QPainter&)>& draw);
 
 // A rectangle given from the bottom-left, in the top-left coordinates of an image of

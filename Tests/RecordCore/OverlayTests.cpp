@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -297,6 +298,23 @@ TEST(OverlayTests, WhiteComponentWeighsChannelsByLuminance) {
     EXPECT_NEAR(Overlays::whiteComponentSafe(Color::gray(1)), 1.0, 1e-9);
     EXPECT_NEAR(Overlays::whiteComponentSafe({0, 1, 0, 1}), 0.7152, 1e-9);
     EXPECT_NEAR(Overlays::whiteComponentSafe(Color::gray(0.07)), 0.07, 1e-9);
+}
+
+TEST(OverlayTests, AbsurdSizesGiveEmptyImagesWithoutThrowing) {
+    for (const double size : {std::nan(""), 1e9, std::numeric_limits<double>::infinity()}) {
+        SCOPED_TRACE(size);
+        EXPECT_TRUE(Overlays::captionLine({"word"}, 0, "bold", size, 800).isNull());
+        EXPECT_TRUE(Overlays::textBlock("Title", "Sub", size, 40, Color::gray(1)).isNull());
+        EXPECT_TRUE(Overlays::textBlock("Title", "Sub", 600, size, Color::gray(1)).isNull());
+        EXPECT_TRUE(Overlays::pill(4, "faster", size).isNull());
+        EXPECT_TRUE(Overlays::endCard("Thanks", "", size).isNull());
+    }
+    // Sizes of nothing draw a pixel or two at most.
+    for (const double size : {-5.0, 0.0}) {
+        SCOPED_TRACE(size);
+        EXPECT_LE(Overlays::captionLine({"word"}, 0, "bold", size, 800).height(), 2);
+        EXPECT_LE(Overlays::textBlock("Title", "Sub", 600, size, Color::gray(1)).height(), 2);
+    }
 }
 
 TEST(OverlayTests, MakersRunOnSeveralThreadsAtOnce) {

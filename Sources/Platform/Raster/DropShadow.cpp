@@ -16,6 +16,12 @@ namespace {
 
 // Below this sigma a blur changes no pixel visibly; the shadow is then a sharp copy.
 constexpr double kNegligibleSigma = 0.05;
+// Shadows wider or further away than this are spread so thin, or fall so far off, that they
+// show nothing on any canvas; bounding them keeps the layer's arithmetic finite.
+constexpr double kLargestSigma = 4096;
+constexpr double kLargestOffset = 16384;
+
+double bounded(double value, double limit) { return std::isfinite(value) ? std::clamp(value, -limit, limit) : 0.0; }
 // A wide shadow has no detail finer than its blur, so its coverage is drawn and blurred at a
 // reduced resolution that keeps at least this sigma in layer pixels, then enlarged smoothly.
 // Four layer pixels per sigma leave the enlarged shadow indistinguishable from a full-size one
@@ -30,13 +36,15 @@ void drawWithShadow(QPainter& target, const DropShadow& shadow, const std::funct
         return;
     }
     const QPaintDevice* device = target.device();
-    const double sigma = std::max(0.0, shadow.blur) / 2.0;
+    const double sigma = std::max(0.0, bounded(shadow.blur / 2.0, kLargestSigma));
+    const double dx = bounded(shadow.dx, kLargestOffset);
+    const double dy = bounded(shadow.dy, kLargestOffset);
     const bool blurred = sigma > kNegligibleSigma;
     const double reduction = std::max(1.0, std::floor(sigma / kLayerPixelsPerSigma));
     // The layer reaches past the device far enough that anything whose shadow can fall inside
     // the device is on it.
-    const int margin = (blurred ? blurReach(sigma) : 0) + int(std::ceil(std::abs(shadow.dx))) +
-                       int(std::ceil(std::abs(shadow.dy))) + 1;
+    const int margin =
+        (blurred ? blurReach(sigma) : 0) + int(std::ceil(std::abs(dx))) + int(std::ceil(std::abs(dy))) + 1;
     const int layerWidth = int(std::ceil((device->width() + 2.0 * margin) / reduction));
     const int layerHeight = int(std::ceil((device->height() + 2.0 * margin) / reduction));
 
@@ -61,7 +69,7 @@ void drawWithShadow(QPainter& target, const DropShadow& shadow, const std::funct
     target.save();
     target.setRenderHint(QPainter::SmoothPixmapTransform, true);
     target.setTransform(QTransform::fromScale(reduction, reduction) *
-                        QTransform::fromTranslate(shadow.dx - margin, shadow.dy - margin));
+                        QTransform::fromTranslate(dx - margin, dy - margin));
     target.drawImage(QPointF(cast.origin().x, cast.origin().y), qimageView(cast));
     target.restore();
     draw(target);
