@@ -85,7 +85,7 @@ Analysis analyze(const std::filesystem::path& file, double sampleFPS, int cols, 
         }
         previous.assign(grid.begin(), grid.end());
         if (duration > 0 && progress) {
-            progress(std::min(t / duration, 1.0));
+            progress(std::clamp(t / duration, 0.0, 1.0));
         }
         nextT = t + 1.0 / sampleFPS;
     }
