@@ -155,23 +155,52 @@ InputLog InputLog::decode(std::string_view bytes) {
                     coding::optionalBoolean(document, "cursorInVideo"), coding::optionalNumber(document, "cameraOffset"));
 }
 
+// Written straight into text: an hour's log has some 216,000 samples, and a tree of them costs
+// far more than the numbers themselves.
 std::string InputLog::encode() const {
-    json samples = json::array();
-    for (const CursorSample& s : cursor_) {
-        samples.push_back({{"t", coding::finite(s.t, "t")}, {"x", coding::finite(s.x, "x")}, {"y", coding::finite(s.y, "y")}});
+    // Typical sizes of one written sample and one written event.
+    constexpr std::size_t sampleBytes = 64;
+    constexpr std::size_t eventBytes = 72;
+    std::string out;
+    out.reserve(64 + cursor_.size() * sampleBytes + events_.size() * eventBytes);
+    out += "{\"cursor\":[";
+    for (std::size_t i = 0; i < cursor_.size(); ++i) {
+        const CursorSample& s = cursor_[i];
+        out += i ? ",{\"t\":" : "{\"t\":";
+        coding::appendNumber(out, s.t, "t");
+        out += ",\"x\":";
+        coding::appendNumber(out, s.x, "x");
+        out += ",\"y\":";
+        coding::appendNumber(out, s.y, "y");
+        out += '}';
     }
-    json eventList = json::array();
-    for (const Event& e : events_) {
-        json item{{"t", coding::finite(e.t, "t")}, {"kind", std::string(Event::rawValue(e.kind))}};
-        if (e.x) item["x"] = coding::finite(*e.x, "x");
-        if (e.y) item["y"] = coding::finite(*e.y, "y");
-        eventList.push_back(std::move(item));
+    out += "],\"events\":[";
+    for (std::size_t i = 0; i < events_.size(); ++i) {
+        const Event& e = events_[i];
+        out += i ? ",{\"t\":" : "{\"t\":";
+        coding::appendNumber(out, e.t, "t");
+        out += ",\"kind\":\"";
+        out += Event::rawValue(e.kind);
+        out += '"';
+        if (e.x) {
+            out += ",\"x\":";
+            coding::appendNumber(out, *e.x, "x");
+        }
+        if (e.y) {
+            out += ",\"y\":";
+            coding::appendNumber(out, *e.y, "y");
+        }
+        out += '}';
     }
-    json document{{"cursor", std::move(samples)}, {"events", std::move(eventList)}};
-    if (keysTracked) document["keysTracked"] = *keysTracked;
-    if (cursorInVideo) document["cursorInVideo"] = *cursorInVideo;
-    if (cameraOffset) document["cameraOffset"] = coding::finite(*cameraOffset, "cameraOffset");
-    return document.dump();
+    out += ']';
+    if (keysTracked) out += *keysTracked ? ",\"keysTracked\":true" : ",\"keysTracked\":false";
+    if (cursorInVideo) out += *cursorInVideo ? ",\"cursorInVideo\":true" : ",\"cursorInVideo\":false";
+    if (cameraOffset) {
+        out += ",\"cameraOffset\":";
+        coding::appendNumber(out, *cameraOffset, "cameraOffset");
+    }
+    out += '}';
+    return out;
 }
 
 InputLog InputLog::load(const std::filesystem::path& file) {

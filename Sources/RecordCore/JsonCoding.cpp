@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -147,6 +148,14 @@ bool present(const json& j, const char* key) {
 double finite(double value, const char* key) {
     if (!std::isfinite(value)) throw DocumentError("cannot write the non-finite number in " + quoted(key));
     return value;
+}
+
+void appendNumber(std::string& out, double value, const char* key) {
+    // Enough for the longest shortest form of a double ("-2.2250738585072014e-308").
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, finite(value, key));
+    if (error != std::errc()) throw DocumentError("cannot write the number in " + quoted(key));
+    out.append(buffer, end);
 }
 
 } // namespace vi::coding

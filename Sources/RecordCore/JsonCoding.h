@@ -41,6 +41,9 @@ bool present(const nlohmann::json& j, const char* key);
 
 // A JSON number for a value that must be finite; throws DocumentError naming `key` otherwise.
 double finite(double value, const char* key);
+// Appends the shortest text that reads back as exactly `value`, for documents written without a
+// tree; throws DocumentError naming `key` when the value is not finite.
+void appendNumber(std::string& out, double value, const char* key);
 
 } // namespace coding
 } // namespace vi

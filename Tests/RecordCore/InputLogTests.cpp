@@ -99,6 +99,14 @@ TEST(InputLogDocument, RoundTripKeepsAbsentOptionalsAbsent) {
     EXPECT_EQ(text["events"][1]["kind"], "rightClick");
 }
 
+TEST(InputLogDocument, NumbersReadBackExactly) {
+    const double awkward[] = {0.1 + 0.2, 1e-300, 5e-324, 1.7976931348623157e308, -0.0, 1.2345678901234568e20, 1.0 / 3.0};
+    std::vector<CursorSample> cursor;
+    for (const double v : awkward) cursor.push_back({v, -v, v * 0.5});
+    const InputLog log(cursor, {{0.1 + 0.2, Kind::scroll, 1.0 / 3.0, 2.0 / 3.0}}, std::nullopt, true, 0.1 + 0.7);
+    EXPECT_EQ(InputLog::decode(log.encode()), log);
+}
+
 TEST(InputLogDocument, DecodingRules) {
     const InputLog nulls = InputLog::decode(R"({"cursor":[],"events":[],"cameraOffset":null,"keysTracked":null,"extra":1})");
     EXPECT_FALSE(nulls.cameraOffset);

@@ -54,7 +54,10 @@ WriteResult writeFileAtomically(const std::filesystem::path& file, std::string_v
     for (int attempt = 0; attempt < temporaryNameAttempts && fd < 0; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(engine()));
-        temp = (folder / ("." + file.filename().string() + suffix)).string();
+        std::string name = file.filename().string();
+        name.insert(0, 1, '.');
+        name += suffix;
+        temp = (folder / name).string();
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, documentMode);
         if (fd < 0 && errno != EEXIST) break;
     }

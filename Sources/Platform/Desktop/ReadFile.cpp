@@ -13,12 +13,17 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file, std:
     if (ec || size > maxBytes) return std::nullopt;
     std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size));
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) return std::nullopt;
-    // The file may have grown since its size was taken.
-    if (bytes.size() > maxBytes) return std::nullopt;
+    // The file may have shrunk or grown since its size was taken: keep what was there, and
+    // refuse it when there is more than the limit.
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (in && in.peek() != std::char_traits<char>::eof()) {
+        const std::string rest{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (bytes.size() + rest.size() > maxBytes) return std::nullopt;
+        bytes += rest;
+    }
     return bytes;
 }
 
