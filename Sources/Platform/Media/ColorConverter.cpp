@@ -1,11 +1,15 @@
 #include "Platform/Media/ColorConverter.h"
 
+#include "Platform/Media/BandWorkers.h"
 #include "Platform/Media/BgraToYuv.h"
 #include "Platform/Media/MediaError.h"
 #include "Platform/Media/PixelFormats.h"
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <thread>
+#include <vector>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -23,6 +27,19 @@ constexpr int kScalerFlags = SWS_BILINEAR;
 
 int swsColorspace(ColorMatrix matrix) { return matrix == ColorMatrix::bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601; }
 
+// Pictures from about 640 x 360 up are worth splitting; smaller ones convert faster than the
+// threads wake. Four bands take most of the gain without crowding the decoder's own threads.
+constexpr long kSmallestBandedPicture = 640L * 360L;
+constexpr int kMostBands = 4;
+// Band edges fall on rows that every 4:2:0 and 4:1:0 layout starts a chroma row on.
+constexpr int kBandRowMultiple = 4;
+
+int bandCount()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp<unsigned>(cores, 1, kMostBands));
+}
+
 } // namespace
 
 // One side of a conversion in FFmpeg's terms.
@@ -35,6 +52,21 @@ struct ColorConverter::Side {
     bool yuv = false;
     ColorMatrix matrix = ColorMatrix::bt709;
     ColorRange range = ColorRange::limited;
+    int chromaRowShift = 0; // chroma planes have height >> this
+
+    // Rows [top, top + rows) as a picture of their own.
+    Side band(int top, int rows) const
+    {
+        Side part = *this;
+        part.height = rows;
+        for (size_t plane = 0; plane < 4; ++plane) {
+            if (!data[plane])
+                continue;
+            const int planeTop = (plane == 1 || plane == 2) ? top >> chromaRowShift : top;
+            part.data[plane] = data[plane] + static_cast<ptrdiff_t>(planeTop) * stride[plane];
+        }
+        return part;
+    }
 
     static Side of(const ImageView& view, ColorMatrix matrix, ColorRange range, const char* role)
     {
@@ -51,6 +83,7 @@ struct ColorConverter::Side {
         side.yuv = view.format != PixelFormat::bgra;
         side.matrix = matrix;
         side.range = range;
+        side.chromaRowShift = side.yuv ? 1 : 0;
         return side;
     }
 };
@@ -64,19 +97,19 @@ struct ColorConverter::Scaler {
     ~Scaler() { sws_freeContext(context); }
 };
 
+// The band threads and one scaler per band, made on the first large conversion.
+struct ColorConverter::Bands {
+    explicit Bands(int count) : workers(count), scalers(static_cast<size_t>(count)) {}
+    detail::BandWorkers workers;
+    std::vector<Scaler> scalers;
+};
+
 ColorConverter::ColorConverter() : scaler_(std::make_unique<Scaler>()) {}
 ColorConverter::~ColorConverter() = default;
 
 void ColorConverter::convert(const ImageView& source, const ImageView& destination, ColorMatrix destinationMatrix,
                              ColorRange destinationRange)
 {
-    // Every written frame takes this path: our own loop is several times faster than the library's.
-    const bool sameSize = source.width == destination.width && source.height == destination.height;
-    if (source.format == PixelFormat::bgra && destination.format == PixelFormat::yuv420p && sameSize &&
-        source.data[0] && destination.data[0] && source.width > 0 && source.height > 0) {
-        detail::bgraToYuv420(source, destination, destinationMatrix, destinationRange);
-        return;
-    }
     convertSides(Side::of(source, source.matrix, source.range, "source"),
                  Side::of(destination, destinationMatrix, destinationRange, "destination"));
 }
@@ -101,6 +134,7 @@ void ColorConverter::convertFrame(const AVFrame* source, const PixelBuffer& dest
         side.stride[plane] = source->linesize[plane];
     }
     side.yuv = (descriptor->flags & AV_PIX_FMT_FLAG_RGB) == 0;
+    side.chromaRowShift = descriptor->log2_chroma_h;
     side.matrix = detail::matrixOf(source);
     side.range = detail::rangeOf(source);
     convertSides(side, Side::of(destination.view(), destination.matrix(), destination.range(), "destination"));
@@ -108,7 +142,74 @@ void ColorConverter::convertFrame(const AVFrame* source, const PixelBuffer& dest
 
 void ColorConverter::convertSides(const Side& source, const Side& destination)
 {
-    Scaler& s = *scaler_;
+    const bool sameSize = source.width == destination.width && source.height == destination.height;
+    const bool large = static_cast<long>(source.width) * source.height >= kSmallestBandedPicture;
+    if (sameSize && large && !bands_) {
+        const int count = bandCount();
+        if (count > 1)
+            bands_ = std::make_unique<Bands>(count);
+    }
+
+    struct Job {
+        ColorConverter* converter;
+        const Side* source;
+        const Side* destination;
+        int rowsPerBand;
+    };
+    // Every written frame takes the BGRA to 4:2:0 path: our own loop is several times faster
+    // than the library's generic one.
+    const bool ownLoop = source.format == AV_PIX_FMT_BGRA && destination.format == AV_PIX_FMT_YUV420P && sameSize;
+    auto convertBand = [](const Job& job, Scaler& scaler, int top, int rows) {
+        const Side from = job.source->band(top, rows);
+        const Side to = job.destination->band(top, rows);
+        if (from.format == AV_PIX_FMT_BGRA && to.format == AV_PIX_FMT_YUV420P) {
+            ImageView bgra{PixelFormat::bgra, from.width, from.height, {from.data[0]}, {from.stride[0]}};
+            ImageView yuv{PixelFormat::yuv420p, to.width, to.height, {to.data[0], to.data[1], to.data[2]},
+                          {to.stride[0], to.stride[1], to.stride[2]}};
+            detail::bgraToYuv420(bgra, yuv, to.matrix, to.range);
+            return;
+        }
+        job.converter->scale(scaler, from, to);
+    };
+
+    if (!sameSize || !large || !bands_) {
+        const Job job{this, &source, &destination, source.height};
+        if (ownLoop)
+            convertBand(job, *scaler_, 0, source.height);
+        else
+            scale(*scaler_, source, destination);
+        return;
+    }
+
+    const int count = bands_->workers.bands();
+    const int rowsPerBand = (source.height / count + kBandRowMultiple - 1) / kBandRowMultiple * kBandRowMultiple;
+    Job job{this, &source, &destination, rowsPerBand};
+    struct Context {
+        Job job;
+        decltype(convertBand)& function;
+        Bands& bands;
+        std::array<std::exception_ptr, kMostBands> failures{}; // one slot per band, so no lock
+    } context{job, convertBand, *bands_};
+    bands_->workers.run(
+        [](void* opaque, int band) {
+            auto& c = *static_cast<Context*>(opaque);
+            const int top = band * c.job.rowsPerBand;
+            const int rows = std::min(c.job.rowsPerBand, c.job.source->height - top);
+            try {
+                if (rows > 0)
+                    c.function(c.job, c.bands.scalers[static_cast<size_t>(band)], top, rows);
+            } catch (...) {
+                c.failures[static_cast<size_t>(band)] = std::current_exception();
+            }
+        },
+        &context);
+    for (const std::exception_ptr& failure : context.failures)
+        if (failure)
+            std::rethrow_exception(failure);
+}
+
+void ColorConverter::scale(Scaler& s, const Side& source, const Side& destination)
+{
     s.context = sws_getCachedContext(s.context, source.width, source.height, source.format, destination.width,
                                      destination.height, destination.format, kScalerFlags, nullptr, nullptr, nullptr);
     if (!s.context)

@@ -10,6 +10,7 @@ namespace vi::media {
 // YUV side, never the library's BT.601 default: a BGRA frame written as BT.709 limited range
 // and read back comes out the colour it went in. One converter serves one thread at a time;
 // it keeps its scaler between calls, so a steady stream of same-shaped frames sets up once.
+// Large same-size conversions are split into bands over a few threads of the converter's own.
 class ColorConverter {
 public:
     ColorConverter();
@@ -29,9 +30,13 @@ public:
 
 private:
     struct Side;
-    void convertSides(const Side& source, const Side& destination);
     struct Scaler;
+    struct Bands;
+    void convertSides(const Side& source, const Side& destination);
+    void scale(Scaler& scaler, const Side& source, const Side& destination);
+
     std::unique_ptr<Scaler> scaler_;
+    std::unique_ptr<Bands> bands_;
 };
 
 // The R'G'B' (0-255) of one Y'CbCr sample, as the converter computes it, for code that needs a

@@ -25,10 +25,16 @@ std::array<double, 3> referenceYuv(double r, double g, double b, ColorMatrix mat
     return {255 * y, 128 + 255 * cb, 128 + 255 * cr};
 }
 
-TEST(ColorConversion, BgraToYuvMatchesTheFormulasForEveryMatrixAndRange)
+class BgraToYuv : public testing::TestWithParam<std::pair<int, int>> {};
+
+// 38 pixels wide: the vector loops' whole steps and their scalar tails both run; 640 x 362 is
+// split into bands over threads, the last one shorter than the rest.
+INSTANTIATE_TEST_SUITE_P(Sizes, BgraToYuv, testing::Values(std::pair{38, 6}, std::pair{640, 362}),
+                         [](const auto& size) { return std::to_string(size.param.first) + "x" + std::to_string(size.param.second); });
+
+TEST_P(BgraToYuv, MatchesTheFormulasForEveryMatrixAndRange)
 {
-    // 38 pixels wide: the vector loops' whole steps and their scalar tails both run.
-    constexpr int kWidth = 38, kHeight = 6;
+    const auto [kWidth, kHeight] = GetParam();
     PixelBufferPool bgraPool(PixelFormat::bgra, kWidth, kHeight);
     const PixelBuffer bgra = bgraPool.acquire();
     std::mt19937 random(3);
@@ -66,7 +72,7 @@ TEST(ColorConversion, BgraToYuvMatchesTheFormulasForEveryMatrixAndRange)
 
 TEST(ColorConversion, YuvToBgraUsesTheStatedMatrix)
 {
-    constexpr int kWidth = 16, kHeight = 4;
+    constexpr int kWidth = 640, kHeight = 362; // large enough to be converted in bands
     for (const ColorMatrix matrix : {ColorMatrix::bt709, ColorMatrix::bt601}) {
         PixelBufferPool yuvPool(PixelFormat::yuv420p, kWidth, kHeight, matrix, ColorRange::limited);
         const PixelBuffer yuv = yuvPool.acquire();
@@ -78,11 +84,13 @@ TEST(ColorConversion, YuvToBgraUsesTheStatedMatrix)
         const PixelBuffer bgra = bgraPool.acquire();
         ColorConverter().convert(yuv.view(), bgra);
         const Rgb want = yuvToRgb(120, 70, 190, matrix, ColorRange::limited);
-        const uint8_t* p = bgra.data(0) + bgra.stride(0) + 4 * 5;
-        EXPECT_NEAR(p[2], want.r, 2);
-        EXPECT_NEAR(p[1], want.g, 2);
-        EXPECT_NEAR(p[0], want.b, 2);
-        EXPECT_EQ(p[3], 255);
+        for (const int row : {0, 91, 92, 200, 361}) {
+            const uint8_t* p = bgra.data(0) + row * bgra.stride(0) + 4 * 5;
+            EXPECT_NEAR(p[2], want.r, 2) << row;
+            EXPECT_NEAR(p[1], want.g, 2) << row;
+            EXPECT_NEAR(p[0], want.b, 2) << row;
+            EXPECT_EQ(p[3], 255) << row;
+        }
     }
 }
 
