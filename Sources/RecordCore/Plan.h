@@ -61,7 +61,7 @@ struct Plan {
 // Maps non-decreasing output times to source times by walking the segments forward once.
 // Every answer is bit-identical to `Plan::sourceTime`: the running sum of output lengths is built
 // in the same order, from the same terms. Asking for an earlier time than the last one starts the
-// walk over.
+// walk over. The plan must outlive the cursor.
 class SourceTimeCursor {
 public:
     explicit SourceTimeCursor(const Plan& plan) : segments_(&plan.segments) {}
