@@ -1,6 +1,7 @@
 #include "Platform/Media/VideoTrackReader.h"
 
 #include "Platform/Media/ColorConverter.h"
+#include "Platform/Media/ConversionStage.h"
 #include "Platform/Media/FrameAdopter.h"
 #include "Platform/Media/PixelBufferPool.h"
 #include "Platform/Media/PixelFormats.h"
@@ -22,6 +23,7 @@ struct VideoTrackReader::State {
         , held(detail::makeFrame())
         , lookahead(detail::makeFrame())
         , scratch(detail::makeFrame())
+        , stage([this](AVFrame* frame) { return deliver(frame); })
     {
     }
 
@@ -64,6 +66,8 @@ struct VideoTrackReader::State {
     detail::Frame scratch;
     bool hasLookahead = false;
     std::optional<MediaTime> pendingStart; // set by a seek until the frame at that time is found
+    // Last, so it stops before what it converts with goes.
+    detail::ConversionStage stage;
 };
 
 VideoTrackReader::VideoTrackReader(const Asset& asset, VideoReaderOptions options)
@@ -80,6 +84,7 @@ const TrackInfo& VideoTrackReader::track() const { return state_->decoder.track(
 void VideoTrackReader::seek(double seconds)
 {
     State& s = *state_;
+    s.stage.discard();
     s.decoder.seek(MediaTime::fromSeconds(seconds));
     av_frame_unref(s.lookahead.get());
     s.hasLookahead = false;
@@ -90,6 +95,7 @@ std::optional<VideoFrame> VideoTrackReader::next()
 {
     State& s = *state_;
     if (s.pendingStart) {
+        s.stage.discard();
         // Decode forward from the keyframe, keeping the latest frame that shows at or before
         // the start; the first frame after it is put aside for the following call.
         const MediaTime start = *s.pendingStart;
@@ -113,6 +119,22 @@ std::optional<VideoFrame> VideoTrackReader::next()
             return std::nullopt;
         const MediaTime time = s.decoder.timeOf(s.held.get());
         return VideoFrame{s.deliver(s.held.get()), time};
+    }
+    if (s.options.output == VideoOutput::bgra) {
+        // Frame n converts on the stage's thread while frame n + 1 is decoded here.
+        if (!s.stage.busy()) {
+            if (!s.decodeNext())
+                return std::nullopt;
+            const MediaTime time = s.decoder.timeOf(s.scratch.get());
+            s.stage.submit(s.scratch.get(), time);
+        }
+        const bool more = s.decodeNext();
+        VideoFrame ready = s.stage.collect();
+        if (more) {
+            const MediaTime time = s.decoder.timeOf(s.scratch.get());
+            s.stage.submit(s.scratch.get(), time);
+        }
+        return ready;
     }
     if (!s.decodeNext())
         return std::nullopt;
