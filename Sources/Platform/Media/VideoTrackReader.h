@@ -27,8 +27,9 @@ struct VideoFrame {
     double seconds() const { return time.seconds(); }
 };
 
-// Reads one video track forward in presentation order, decoding on several threads. Pictures
-// come from a pool: holding a few is fine, holding every frame of a long file is not.
+// Reads one video track forward in presentation order, decoding on several threads; BGRA
+// conversion of one frame runs on a thread of the reader's own while the next one decodes.
+// Pictures come from a pool: holding a few is fine, holding every frame of a long file is not.
 // One reader belongs to one thread at a time.
 class VideoTrackReader {
 public:
