@@ -22,12 +22,19 @@ RecordingWriter::~RecordingWriter() { drain(); }
 void RecordingWriter::startSession(double hostTime) {
     {
         std::lock_guard lock(mutex_);
-        items_.push_back({Item::Kind::session, 0, hostTime, nullptr, {}});
+        items_.push_back({Item::Kind::session, 0, hostTime, {}, {}});
     }
     wake_.notify_one();
 }
 
-bool RecordingWriter::appendVideo(int track, capture::ScreenFramePtr frame) {
+bool RecordingWriter::behind() {
+    std::lock_guard lock(mutex_);
+    if (queuedFrames_ < maxQueuedFrames) return false;
+    ++droppedFrames_;
+    return true;
+}
+
+bool RecordingWriter::appendVideo(int track, media::PixelBuffer frame, double hostTime) {
     {
         std::lock_guard lock(mutex_);
         if (failure_ || draining_) return false;
@@ -36,8 +43,7 @@ bool RecordingWriter::appendVideo(int track, capture::ScreenFramePtr frame) {
             return false;
         }
         ++queuedFrames_;
-        const double time = frame->time;
-        items_.push_back({Item::Kind::video, track, time, std::move(frame), {}});
+        items_.push_back({Item::Kind::video, track, hostTime, std::move(frame), {}});
     }
     wake_.notify_one();
     return true;
@@ -47,7 +53,7 @@ void RecordingWriter::appendAudio(int track, std::vector<std::int16_t> samples, 
     {
         std::lock_guard lock(mutex_);
         if (failure_ || draining_) return;
-        items_.push_back({Item::Kind::audio, track, hostTime, nullptr, std::move(samples)});
+        items_.push_back({Item::Kind::audio, track, hostTime, {}, std::move(samples)});
     }
     wake_.notify_one();
 }
@@ -114,12 +120,9 @@ void RecordingWriter::write(Item& item) {
     case Item::Kind::session:
         writer_->startSession(media::MediaTime::fromSeconds(item.time));
         break;
-    case Item::Kind::video: {
-        const auto& frame = *item.frame;
-        writer_->appendVideo(item.track, media::ImageView::bgra(frame.pixels, frame.width, frame.height, frame.stride),
-                             media::MediaTime::fromSeconds(item.time));
+    case Item::Kind::video:
+        writer_->appendVideo(item.track, item.frame, media::MediaTime::fromSeconds(item.time));
         break;
-    }
     case Item::Kind::audio: {
         writer_->appendAudio(item.track, item.samples, media::MediaTime::fromSeconds(item.time));
         std::lock_guard lock(mutex_);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Capture/ScreenFrame.h"
 #include "Platform/Media/AssetWriter.h"
+#include "Platform/Media/PixelBuffer.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -29,8 +29,10 @@ public:
 
     // All on one producer thread, after the writer has started.
     void startSession(double hostTime);
+    // Whether a frame given now would be dropped because the writer is behind (counted as dropped).
+    bool behind();
     // False when the frame was dropped because the writer is behind.
-    bool appendVideo(int track, capture::ScreenFramePtr frame);
+    bool appendVideo(int track, media::PixelBuffer frame, double hostTime);
     void appendAudio(int track, std::vector<std::int16_t> samples, double hostTime);
 
     // Waits until everything queued is written, then ends the thread.
@@ -52,7 +54,7 @@ private:
         enum class Kind { session, video, audio } kind;
         int track = 0;
         double time = 0;
-        capture::ScreenFramePtr frame;
+        media::PixelBuffer frame;
         std::vector<std::int16_t> samples;
     };
 

@@ -6,6 +6,8 @@
 #include "Platform/Capture/HostClock.h"
 #include "Platform/Capture/ScreenStream.h"
 #include "Platform/Media/AssetWriter.h"
+#include "Platform/Media/ColorConverter.h"
+#include "Platform/Media/PixelBufferPool.h"
 #include "Platform/Media/MediaError.h"
 #include "RecordCore/RecordError.h"
 #include "RecordCore/RecordingWriter.h"
@@ -88,6 +90,8 @@ void ScreenRecorder::start(const Setup& setup, const std::filesystem::path& file
     note("Screen recording: H.264 (libx264 " + std::string(videoPreset) + ") " +
                            std::to_string(video.width) + "x" + std::to_string(video.height) + " at " +
                            std::to_string(setup.fps) + " fps, " + std::to_string(video.averageBitRate) + " bit/s");
+    converter_ = std::make_unique<media::ColorConverter>();
+    encoderFrames_ = std::make_unique<media::PixelBufferPool>(media::PixelFormat::yuv420p, video.width, video.height);
     writer_ = std::make_unique<RecordingWriter>(std::move(writer), [this](const std::string& error) {
         reportStop("Could not write the video: " + error);
     });
@@ -128,7 +132,16 @@ void ScreenRecorder::onFrame(const capture::ScreenFramePtr& frame) {
         firstFrameTime_ = frame->time;
         writer_->startSession(frame->time);
     }
-    writer_->appendVideo(0, frame);
+    if (!writer_->behind()) {
+        try {
+            auto picture = encoderFrames_->acquire();
+            converter_->convert(media::ImageView::bgra(frame->pixels, frame->width, frame->height, frame->stride),
+                                picture);
+            writer_->appendVideo(0, std::move(picture), frame->time);
+        } catch (const media::MediaError& error) {
+            note("Screen recording: a frame could not be converted: " + error.message());
+        }
+    }
     activity_.add(PixelView{frame->pixels, frame->width, frame->height, frame->stride, false},
                   frame->time - *firstFrameTime_);
 }

@@ -17,6 +17,10 @@
 namespace vi {
 
 class RecordingWriter;
+namespace media {
+class ColorConverter;
+class PixelBufferPool;
+}
 namespace capture {
 class AudioCapture;
 class ScreenStream;
@@ -74,6 +78,10 @@ private:
 
     std::unique_ptr<capture::ScreenStream> stream_;
     std::unique_ptr<RecordingWriter> writer_;
+    // Capture thread: frames are converted to the encoder's layout here, so that conversion and
+    // encoding run on two threads at once.
+    std::unique_ptr<media::ColorConverter> converter_;
+    std::unique_ptr<media::PixelBufferPool> encoderFrames_;
     std::unique_ptr<capture::AudioCapture> systemSound_;
     std::unique_ptr<capture::AudioCapture> microphone_;
     int systemTrack_ = -1;

@@ -78,7 +78,6 @@ TEST(ScreenRecorder, RecordsScreenSoundsAndInputOnOneClock) {
         flicker.next();
         pauseFor(100ms);
     }
-    const double tonesAt = HostClock::now();
     test::TonePlayer speakers("vi_speakers", 440, 0.5, 1.0);
     test::TonePlayer microphone("vi_mic_feed", 1000, 0.25, 1.0);
 
@@ -122,16 +121,16 @@ TEST(ScreenRecorder, RecordsScreenSoundsAndInputOnOneClock) {
     EXPECT_NEAR(asset.durationSeconds(), stoppedAt - first, 0.15);
 
     // System sound first, the microphone second: each tone at its level, pitch and time.
-    const double expectedOnset = tonesAt - first;
     struct Expected {
         int track;
         double level;
         double crossings;
+        double playedAt;
     };
-    for (const Expected e : {Expected{0, 0.3536, 880}, Expected{1, 0.1768, 2000}}) {
+    for (const Expected e : {Expected{0, 0.3536, 880, speakers.startedAt()}, Expected{1, 0.1768, 2000, microphone.startedAt()}}) {
         const auto sound = test::soundOf(asset, e.track);
         const double onset = test::onsetOf(sound, 0.05f);
-        EXPECT_NEAR(onset, expectedOnset, 0.08) << "track " << e.track;
+        EXPECT_NEAR(onset, e.playedAt - first, 0.03) << "track " << e.track;
         const auto tone = test::measure(sound, onset + 0.2, onset + 0.8);
         EXPECT_NEAR(tone.level, e.level, 0.03) << "track " << e.track;
         EXPECT_NEAR(tone.crossingsPerSecond, e.crossings, e.crossings * 0.05) << "track " << e.track;

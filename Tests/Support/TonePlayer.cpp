@@ -1,13 +1,11 @@
 #include "Support/TonePlayer.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "Platform/Capture/HostClock.h"
+#include "Platform/Capture/PulseContext.h"
+
+#include <pulse/stream.h>
 
 #include <cmath>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <numbers>
 #include <stdexcept>
 #include <vector>
@@ -16,46 +14,69 @@ namespace vi::test {
 
 namespace {
 constexpr int rate = 48'000;
-}
+constexpr int channels = 2;
+constexpr std::uint32_t bufferMicroseconds = 20'000;
+} // namespace
 
-TonePlayer::TonePlayer(const std::string& sink, double frequency, double amplitude, double seconds) {
-    char name[] = "/tmp/vi-tone-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) throw std::runtime_error("cannot make the tone file");
-    close(fd);
-    file_ = name;
-    const auto frames = static_cast<std::size_t>(seconds * rate);
-    std::vector<float> samples(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const auto value = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
-        samples[2 * i] = value;
-        samples[2 * i + 1] = value;
+TonePlayer::TonePlayer(const std::string& sink, double frequency, double amplitude, double seconds)
+    : frequency_(frequency), amplitude_(amplitude), total_(std::lround(seconds * rate)),
+      context_(std::make_unique<capture::PulseContext>("vi-test-tone")) {
+    capture::PulseContext::Lock lock(*context_);
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, rate, channels};
+    stream_ = pa_stream_new(context_->get(), "tone", &spec, nullptr);
+    if (!stream_) throw std::runtime_error("cannot make a playback stream");
+    pa_stream_set_write_callback(stream_, onWrite, this);
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<std::uint32_t>(-1);
+    attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(bufferMicroseconds, &spec));
+    attributes.prebuf = 0; // play from the first sample on, so that its time is known
+    attributes.minreq = static_cast<std::uint32_t>(-1);
+    attributes.fragsize = static_cast<std::uint32_t>(-1);
+    if (pa_stream_connect_playback(stream_, sink.c_str(), &attributes, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
+        throw std::runtime_error("cannot play into " + sink);
     }
-    std::ofstream(file_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size() * sizeof(float)));
-    const std::string device = "--device=" + sink;
-    child_ = fork();
-    if (child_ == 0) {
-        execlp("pacat", "pacat", "--playback", device.c_str(), "--format=float32le", "--rate=48000",
-               "--channels=2", "--latency-msec=20", file_.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    if (child_ < 0) throw std::runtime_error("cannot start pacat");
-}
-
-void TonePlayer::wait() {
-    if (child_ <= 0) return;
-    int status = 0;
-    waitpid(child_, &status, 0);
-    child_ = -1;
 }
 
 TonePlayer::~TonePlayer() {
-    if (child_ > 0) {
-        kill(child_, SIGTERM);
-        wait();
+    {
+        capture::PulseContext::Lock lock(*context_);
+        if (stream_) {
+            pa_stream_set_write_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+        }
     }
-    std::remove(file_.c_str());
+    context_.reset();
 }
+
+void TonePlayer::onWrite(pa_stream* stream, std::size_t bytes, void* userdata) {
+    auto* self = static_cast<TonePlayer*>(userdata);
+    const long frames = std::min<long>(static_cast<long>(bytes / (channels * sizeof(float))), self->total_ - self->written_);
+    if (frames <= 0) return;
+    std::vector<float> samples(static_cast<std::size_t>(frames) * channels);
+    for (long i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(self->written_ + i) / rate;
+        const auto value = static_cast<float>(self->amplitude_ * std::sin(2 * std::numbers::pi * self->frequency_ * t));
+        samples[static_cast<std::size_t>(i) * 2] = value;
+        samples[static_cast<std::size_t>(i) * 2 + 1] = value;
+    }
+    if (self->written_ == 0) self->startedAt_ = capture::HostClock::now();
+    pa_stream_write(stream, samples.data(), samples.size() * sizeof(float), nullptr, 0, PA_SEEK_RELATIVE);
+    self->written_ += frames;
+    if (self->written_ >= self->total_) pa_operation_unref(pa_stream_drain(stream, onDrained, self));
+}
+
+void TonePlayer::onDrained(pa_stream*, int, void* userdata) {
+    auto* self = static_cast<TonePlayer*>(userdata);
+    self->done_ = true;
+    self->context_->signal();
+}
+
+void TonePlayer::wait() {
+    capture::PulseContext::Lock lock(*context_);
+    while (!done_) pa_threaded_mainloop_wait(context_->mainloop());
+}
+
+double TonePlayer::startedAt() { return startedAt_; }
 
 } // namespace vi::test
