@@ -18,6 +18,8 @@ constexpr double kLanczosLobes = 3.0;
 // Taps per output sample at most: Lanczos-3 at a shrink to 1/64 reads 384 source samples;
 // shrinking further than that is not a resample anyone asks of this layer.
 constexpr double kMinKernelScale = 1.0 / 64.0;
+// An end tap weighing less than this share of its kernel is left out.
+constexpr double kNegligibleTap = 1.0 / 512.0;
 
 double sinc(double x) {
     if (std::abs(x) < 1e-9) {
@@ -104,6 +106,21 @@ bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, Re
             const double k = useLanczos ? lanczos(d * kernelScale) : std::max(0.0, 1.0 - std::abs(d));
             raw[std::size_t(i - first)] = k;
             total += k;
+        }
+        // The outermost Lanczos taps carry a few thousandths of the weight: dropping them (the
+        // rest shares their weight) moves no edge by more than about a level but saves a whole
+        // pair of taps per sample at the common shrink factors.
+        int keptFirst = first;
+        int keptLast = last;
+        while (keptFirst < keptLast && std::abs(raw[std::size_t(keptFirst - first)]) < kNegligibleTap * std::abs(total)) {
+            total -= raw[std::size_t(keptFirst - first)];
+            raw[std::size_t(keptFirst - first)] = 0;
+            ++keptFirst;
+        }
+        while (keptLast > keptFirst && std::abs(raw[std::size_t(keptLast - first)]) < kNegligibleTap * std::abs(total)) {
+            total -= raw[std::size_t(keptLast - first)];
+            raw[std::size_t(keptLast - first)] = 0;
+            --keptLast;
         }
         if (total == 0) {
             total = 1;
