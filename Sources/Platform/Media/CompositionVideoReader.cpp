@@ -1,0 +1,118 @@
+#include "Platform/Media/CompositionVideoReader.h"
+
+#include "Platform/Media/ColorConverter.h"
+#include "Platform/Media/MediaError.h"
+#include "Platform/Media/PixelBufferPool.h"
+#include "Platform/Media/VideoTrackReader.h"
+
+#include <algorithm>
+
+namespace vi::media {
+
+namespace {
+
+// A frame within a tick of the asked time counts as showing then.
+constexpr MediaTime kTolerance{1, kMediaTimescale};
+// Further ahead than this, seeking to the keyframe before the time beats decoding every frame.
+constexpr MediaTime kSeekAhead{3 * kMediaTimescale, kMediaTimescale};
+
+} // namespace
+
+struct CompositionVideoReader::State {
+    std::vector<CompositionSegment> segments;
+    std::unique_ptr<VideoTrackReader> reader;
+    std::filesystem::path readerPath;
+    int readerTrack = -1;
+    std::optional<VideoFrame> current;
+    std::optional<VideoFrame> upcoming;
+    MediaTime lastAsked{-1, kMediaTimescale}; // the source time the reader was last moved to
+    ColorConverter converter;
+    std::unique_ptr<PixelBufferPool> pool;
+    std::optional<CompositionFrame> converted; // the last frame handed out, kept for repeats
+
+    const CompositionSegment* segmentAt(MediaTime output) const
+    {
+        const auto found = std::upper_bound(segments.begin(), segments.end(), output,
+                                            [](MediaTime t, const CompositionSegment& s) { return t < s.target.end(); });
+        if (found == segments.end() || output < found->target.start)
+            return nullptr;
+        return &*found;
+    }
+
+    void startAt(MediaTime sourceTime)
+    {
+        current = reader->next();
+        upcoming = current ? reader->next() : std::nullopt;
+        lastAsked = sourceTime;
+    }
+
+    void moveTo(const CompositionSegment& segment, MediaTime sourceTime)
+    {
+        const bool sameFile = reader && readerPath == segment.asset->path() && readerTrack == segment.sourceTrack;
+        if (!sameFile) {
+            reader = std::make_unique<VideoTrackReader>(
+                *segment.asset, VideoReaderOptions{segment.sourceTrack, VideoOutput::native, sourceTime.seconds(), 0});
+            readerPath = segment.asset->path();
+            readerTrack = segment.sourceTrack;
+            startAt(sourceTime);
+            return;
+        }
+        const bool backwards = sourceTime < lastAsked;
+        const bool farAhead = upcoming && sourceTime > upcoming->time + kSeekAhead;
+        if (backwards || farAhead) {
+            reader->seek(sourceTime.seconds());
+            startAt(sourceTime);
+            return;
+        }
+        lastAsked = sourceTime;
+        while (upcoming && upcoming->time <= sourceTime + kTolerance) {
+            current = std::move(upcoming);
+            upcoming = reader->next();
+        }
+    }
+
+    CompositionFrame deliver(const VideoFrame& frame)
+    {
+        if (converted && converted->sourceTime == frame.time && readerPath == convertedPath)
+            return *converted;
+        const PixelBuffer& native = frame.picture;
+        if (native.format() == PixelFormat::bgra) {
+            converted = CompositionFrame{native, frame.time};
+        } else {
+            if (!pool || pool->width() != native.width() || pool->height() != native.height())
+                pool = std::make_unique<PixelBufferPool>(PixelFormat::bgra, native.width(), native.height());
+            PixelBuffer bgra = pool->acquire();
+            converter.convert(native.view(), bgra);
+            converted = CompositionFrame{std::move(bgra), frame.time};
+        }
+        convertedPath = readerPath;
+        return *converted;
+    }
+
+    std::filesystem::path convertedPath;
+};
+
+CompositionVideoReader::CompositionVideoReader(const Composition& composition, int trackID)
+    : state_(std::make_unique<State>())
+{
+    const CompositionTrack* track = composition.track(trackID);
+    if (!track || track->kind() != TrackKind::video)
+        throw MediaError(MediaErrorKind::invalidArgument, "the composition has no video track " + std::to_string(trackID));
+    state_->segments = track->segments();
+}
+
+CompositionVideoReader::~CompositionVideoReader() = default;
+
+std::optional<CompositionFrame> CompositionVideoReader::frameAt(MediaTime output)
+{
+    State& s = *state_;
+    const CompositionSegment* segment = s.segmentAt(output.convertedTo(kMediaTimescale));
+    if (!segment || segment->isEmpty())
+        return std::nullopt;
+    s.moveTo(*segment, segment->sourceTime(output));
+    if (!s.current)
+        return std::nullopt;
+    return s.deliver(*s.current);
+}
+
+} // namespace vi::media

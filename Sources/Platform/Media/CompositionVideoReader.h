@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Platform/Media/Composition.h"
+#include "Platform/Media/PixelBuffer.h"
+
+#include <memory>
+#include <optional>
+
+namespace vi::media {
+
+// A source frame as a composition shows it: the picture and its time in its own file.
+struct CompositionFrame {
+    PixelBuffer picture; // BGRA, the stored picture (the file's rotation is not applied)
+    MediaTime sourceTime;
+};
+
+// Gives the frame a composition's video track shows at an output time. Within an inserted range
+// that is the last frame, in reading order, whose time mapped onto output time is at most the
+// asked time (before the range's first frame, its first frame); an empty range shows none, and
+// so does any time past the track's end. Frames are decoded forward; those passed over (a
+// sped-up range) are decoded but never converted. Asking for an earlier time than the last one,
+// or jumping far ahead, seeks. One reader belongs to one thread at a time.
+class CompositionVideoReader {
+public:
+    // Throws MediaError (invalidArgument) when the composition has no video track `trackID`.
+    CompositionVideoReader(const Composition& composition, int trackID);
+    ~CompositionVideoReader();
+    CompositionVideoReader(const CompositionVideoReader&) = delete;
+    CompositionVideoReader& operator=(const CompositionVideoReader&) = delete;
+
+    // Throws MediaError (openFailed, readFailed) from the source files.
+    std::optional<CompositionFrame> frameAt(MediaTime output);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace vi::media
