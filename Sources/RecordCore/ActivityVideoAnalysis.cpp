@@ -1,5 +1,6 @@
 #include "RecordCore/ActivityAnalyzer.h"
 
+#include "RecordCore/ActivityFrameMeasurer.h"
 #include "RecordCore/RecordError.h"
 
 #include "Platform/Media/Asset.h"
@@ -55,21 +56,17 @@ Analysis analyze(const std::filesystem::path& file, double sampleFPS, int cols, 
     analysis.info = sourceInfo(asset);
 
     // Native pictures: only the sample points of the measured frames are ever turned into
-    // colour, so frames between measurements cost their decoding and nothing more.
+    // colour, so frames between measurements cost their decoding and nothing more; and the
+    // measuring runs beside the decoding rather than between its frames.
     media::VideoReaderOptions options;
     options.output = media::VideoOutput::native;
     media::VideoTrackReader reader(asset, options);
 
-    const int gridW = cols * points;
-    const int gridH = rows * points;
-    std::vector<std::uint8_t> grid(static_cast<std::size_t>(gridW) * static_cast<std::size_t>(gridH), 0);
-    std::vector<std::uint8_t> previous;
+    detail::FrameMeasurer measurer(cols, rows);
     std::vector<double> times;
-    ChangeMaskList masks(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
     const double duration = analysis.info.duration;
     double nextT = 0;
-
-    while (const auto frame = reader.next()) {
+    while (auto frame = reader.next()) {
         const double t = frame->seconds();
         if (t + dueTolerance < nextT) {
             continue;
@@ -77,18 +74,14 @@ Analysis analyze(const std::filesystem::path& file, double sampleFPS, int cols, 
         if (!frame->picture) {
             continue;
         }
-        lumaGrid(frame->picture.view(), gridW, gridH, grid);
         times.push_back(t);
-        const auto mask = masks.appendUnchanged();
-        if (!previous.empty()) {
-            changedCells(previous, grid, cols, rows, mask);
-        }
-        previous.assign(grid.begin(), grid.end());
+        measurer.add(std::move(frame->picture));
         if (duration > 0 && progress) {
             progress(std::clamp(t / duration, 0.0, 1.0));
         }
         nextT = t + 1.0 / sampleFPS;
     }
+    const ChangeMaskList masks = measurer.finish();
     const double window = std::min(windowSeconds * sampleFPS, static_cast<double>(std::numeric_limits<int>::max()));
     analysis.samples = summarize(times, masks, cols, rows, static_cast<int>(window));
     return analysis;
