@@ -1,0 +1,141 @@
+#include "Platform/Media/PlayerNotifier.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+#include <vector>
+
+namespace vi::media {
+
+// What the queued calls reach: kept alive by them, emptied when the notifier goes.
+struct PlayerNotifier::Shared {
+    std::mutex mutex;
+    bool alive = true;
+    int lastToken = 0;
+    std::function<double()> currentTime;
+    std::map<int, TimeObserver> timeObservers;
+    std::map<int, std::function<void()>> endObservers;
+
+    void tellTime() {
+        std::vector<TimeObserver> observers;
+        std::function<double()> clock;
+        {
+            std::lock_guard lock(mutex);
+            if (!alive) return;
+            for (const auto& [token, observer] : timeObservers) observers.push_back(observer);
+            clock = currentTime;
+        }
+        if (observers.empty()) return;
+        const double seconds = clock();
+        for (const auto& observer : observers) observer(seconds);
+    }
+
+    void tellEnd() {
+        std::vector<std::function<void()>> observers;
+        {
+            std::lock_guard lock(mutex);
+            if (!alive) return;
+            for (const auto& [token, observer] : endObservers) observers.push_back(observer);
+        }
+        for (const auto& observer : observers) observer();
+    }
+
+    bool isAlive() {
+        std::lock_guard lock(mutex);
+        return alive;
+    }
+};
+
+PlayerNotifier::PlayerNotifier(std::function<double()> currentTime) : shared_(std::make_shared<Shared>()) {
+    shared_->currentTime = std::move(currentTime);
+    auto* application = QCoreApplication::instance();
+    if (!application) return;
+    receiver_ = new QObject;
+    ticker_ = new QTimer(receiver_);
+    ticker_->setTimerType(Qt::PreciseTimer);
+    ticker_->setInterval(1000 / ticksPerSecond);
+    QObject::connect(ticker_, &QTimer::timeout, receiver_, [shared = shared_] { shared->tellTime(); });
+    receiver_->moveToThread(application->thread());
+}
+
+PlayerNotifier::~PlayerNotifier() {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->alive = false;
+        shared_->timeObservers.clear();
+        shared_->endObservers.clear();
+        shared_->currentTime = {};
+    }
+    if (!receiver_) return;
+    if (QThread::currentThread() == receiver_->thread()) {
+        delete receiver_;
+    } else {
+        receiver_->deleteLater();
+    }
+}
+
+int PlayerNotifier::addTimeObserver(TimeObserver observer) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->timeObservers.emplace(++shared_->lastToken, std::move(observer));
+    return shared_->lastToken;
+}
+
+int PlayerNotifier::addEndObserver(std::function<void()> observer) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->endObservers.emplace(++shared_->lastToken, std::move(observer));
+    return shared_->lastToken;
+}
+
+void PlayerNotifier::removeObserver(int token) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->timeObservers.erase(token);
+    shared_->endObservers.erase(token);
+}
+
+void PlayerNotifier::post(std::function<void()> call) {
+    if (!receiver_) {
+        if (shared_->isAlive()) call();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        receiver_,
+        [shared = shared_, call = std::move(call)] {
+            if (shared->isAlive()) call();
+        },
+        Qt::QueuedConnection);
+}
+
+void PlayerNotifier::setPlaying(bool playing) {
+    if (!receiver_) {
+        shared_->tellTime();
+        return;
+    }
+    QTimer* ticker = ticker_;
+    // The timer belongs to the GUI thread and is started and stopped there; it is a child of
+    // the receiver, so it exists for as long as calls queued on the receiver can run.
+    QMetaObject::invokeMethod(
+        receiver_,
+        [shared = shared_, ticker, playing] {
+            if (!shared->isAlive()) return;
+            if (playing) {
+                ticker->start();
+            } else {
+                ticker->stop();
+            }
+            shared->tellTime();
+        },
+        Qt::QueuedConnection);
+}
+
+void PlayerNotifier::postTime() {
+    post([shared = shared_] { shared->tellTime(); });
+}
+
+void PlayerNotifier::postEnd() {
+    post([shared = shared_] { shared->tellEnd(); });
+}
+
+} // namespace vi::media
