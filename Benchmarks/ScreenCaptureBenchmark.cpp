@@ -25,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -115,6 +116,19 @@ Figures describe(const std::string& file, double cpu) {
     return f;
 }
 
+// Milliseconds to open a file and show the frame at the middle (the editor's first seek), best of 5.
+double openAndSeekMilliseconds(const std::string& file, double at) {
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        const double start = vi::capture::HostClock::now();
+        const auto asset = vi::media::Asset::open(file);
+        vi::media::VideoTrackReader reader(asset, {0, vi::media::VideoOutput::native, at});
+        if (!reader.next()) return -1;
+        best = std::min(best, (vi::capture::HostClock::now() - start) * 1000);
+    }
+    return best;
+}
+
 void print(const char* who, const Figures& f, long dropped) {
     std::printf("%-8s frames written %5d  distinct %5d  dropped %4ld  CPU %6.2f s  duration %6.3f s  "
                 "audio ends %6.3f / %6.3f s\n",
@@ -174,6 +188,14 @@ int main(int argc, char** argv) {
         }
         waitFor(animator);
         ours = describe(file, cpuSeconds(after) - cpuSeconds(before));
+
+        // The fragmented file against the same media as a plain MP4 (index written once at the end).
+        const auto plain = (folder / "plain.mp4").string();
+        const std::string remux = "ffmpeg -hide_banner -loglevel error -y -i '" + file + "' -map 0 -c copy '" + plain + "'";
+        if (std::system(remux.c_str()) == 0) {
+            std::printf("open + seek to %d s: fragmented %.1f ms, plain %.1f ms\n", seconds / 2,
+                        openAndSeekMilliseconds(file, seconds / 2.0), openAndSeekMilliseconds(plain, seconds / 2.0));
+        }
     }
 
     // ffmpeg's x11grab with the same inputs.
