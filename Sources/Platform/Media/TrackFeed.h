@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Platform/Media/Composition.h"
+#include "Platform/Media/PixelBuffer.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace vi::media {
+
+// The decoding thread of one video track of a player: reads the frames the track shows at
+// successive output frames (frame i at i / fps) ahead of the workers that compose them. When a
+// worker asks for a frame further on than the thread has got, the frames between are passed
+// over (decoded, never converted), so a sped-up stretch costs decoding only.
+class TrackFeed {
+public:
+    // `ahead`: how many frames it reads before they are asked for.
+    TrackFeed(std::shared_ptr<const Composition> composition, int trackID, double fps, int ahead);
+    ~TrackFeed();
+    TrackFeed(const TrackFeed&) = delete;
+    TrackFeed& operator=(const TrackFeed&) = delete;
+
+    // Drops what was read and reads on from output frame `first`.
+    void restart(int64_t first);
+
+    struct Frame {
+        PixelBuffer picture; // empty when the track shows nothing at that time
+        bool readFailed = false;
+    };
+    // The track's frame at output frame `index`, waiting for it to be read. Nothing when the
+    // frame was passed over or the feed restarted meanwhile.
+    std::optional<Frame> frame(int64_t index);
+
+private:
+    void run();
+
+    std::shared_ptr<const Composition> composition_;
+    int trackID_;
+    double fps_;
+    int ahead_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    uint64_t generation_ = 0;
+    int64_t next_ = 0;         // the next frame to read
+    int64_t wanted_ = 0;       // the furthest frame asked for in this run
+    std::map<int64_t, Frame> frames_;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+} // namespace vi::media

@@ -1,0 +1,180 @@
+#include "Platform/Media/Composition.h"
+#include "Platform/Media/Player.h"
+#include "Support/FrameBarcode.h"
+#include "Support/RecordingSink.h"
+#include "Support/SyntheticRecording.h"
+#include "Support/TestOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+using namespace vi::media;
+using namespace std::chrono_literals;
+using vi::test::RecordingSink;
+
+namespace {
+
+constexpr double kSourceFps = 30;
+
+MediaTime sec(double seconds) { return MediaTime::fromSeconds(seconds); }
+
+// A 4 s barcoded recording laid out as: source [0, 1) at 1x, a cut, then source [2, 4) at 4x.
+struct CutAndSpeedUp {
+    std::shared_ptr<const Composition> composition;
+    int videoTrack = 0;
+
+    explicit CutAndSpeedUp(const std::filesystem::path& folder, std::vector<vi::test::SoundSpec> sounds = {}) {
+        vi::test::RecordingSpec spec;
+        spec.duration = 4;
+        spec.fps = kSourceFps;
+        spec.sounds = std::move(sounds);
+        const auto recording = vi::test::makeRecording(folder / "recording.mp4", spec);
+        const Asset asset = Asset::open(recording.path);
+        auto made = std::make_shared<Composition>();
+        CompositionTrack* video = made->addMutableTrack(TrackKind::video);
+        video->insertTimeRange({sec(0), sec(1)}, asset, 0, sec(0));
+        video->insertTimeRange({sec(2), sec(2)}, asset, 0, sec(1));
+        video->scaleTimeRange({sec(1), sec(2)}, sec(0.5));
+        videoTrack = video->trackID();
+        composition = std::move(made);
+    }
+
+    // The source frame shown at an output time: the last at or before the source time there.
+    static int sourceFrameAt(double output) {
+        const double source = output < 1 ? output : 2 + (output - 1) * 4;
+        return std::min(int(std::floor(source * kSourceFps + 1e-4)), int(4 * kSourceFps) - 1);
+    }
+};
+
+// Shows the recording's frame as it is (the render size is the recording's).
+VideoComposition copyingComposition(int trackID, std::atomic<int>* made = nullptr) {
+    VideoComposition video;
+    video.renderWidth = 320;
+    video.renderHeight = 180;
+    video.requiredTrackIDs = {trackID};
+    video.compose = [trackID, made](VideoCompositionRequest& request) -> PixelBuffer {
+        const PixelBuffer* source = request.frame(trackID);
+        if (!source) return {};
+        for (int y = 0; y < 180; ++y)
+            std::memcpy(request.destination.data() + y * request.destination.stride(), source->data() + y * source->stride(),
+                        320 * 4);
+        if (made) ++*made;
+        return request.destination;
+    };
+    return video;
+}
+
+int barcodeOf(const PixelBuffer& picture) { return vi::test::FrameBarcode::read(picture.view()).value_or(-1); }
+
+PlayerOptions silent() {
+    PlayerOptions options;
+    options.sound = false;
+    return options;
+}
+
+void spin(std::chrono::milliseconds duration) {
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
+} // namespace
+
+TEST(Player, PausedSeeksAcrossCutsAndSpeedUpsShowTheSourceFrameAtOrBeforeTheTime) {
+    vi::test::TempDir folder;
+    const CutAndSpeedUp item(folder.path());
+    RecordingSink sink;
+    Player player(sink, silent());
+    player.replaceItem(item.composition, copyingComposition(item.videoTrack));
+    EXPECT_NEAR(player.duration(), 1.5, 1e-6);
+    ASSERT_TRUE(sink.waitFor(1, 5s)) << "the first frame is shown while paused";
+    EXPECT_EQ(barcodeOf(sink.last()->picture), 0);
+
+    // Backwards and forwards, into the sped-up stretch and back before the cut.
+    const double times[] = {0.5, 1.0, 1.26, 0.99, 1.49, 0.0, 1.2, 1.5};
+    for (const double t : times) {
+        const size_t before = sink.count();
+        player.seek(t);
+        ASSERT_TRUE(sink.waitFor(before + 1, 5s)) << t;
+        const double shownAt = std::floor(std::min(t, 1.5 - 1.0 / 60) * 60 + 1e-6) / 60;
+        EXPECT_NEAR(sink.last()->time, shownAt, 1e-6) << t;
+        EXPECT_EQ(barcodeOf(sink.last()->picture), CutAndSpeedUp::sourceFrameAt(shownAt)) << t;
+        EXPECT_EQ(player.currentTime(), t);
+    }
+}
+
+TEST(Player, PlaysToTheEndOnTheSystemClockShowingTheRightFramesAndTellsTheGuiThread) {
+    vi::test::TempDir folder;
+    const CutAndSpeedUp item(folder.path());
+    RecordingSink sink;
+    Player player(sink, silent());
+    player.replaceItem(item.composition, copyingComposition(item.videoTrack));
+    ASSERT_TRUE(sink.waitFor(1, 5s));
+    sink.clear();
+    const auto shownWhilePaused = player.counts();
+    int ends = 0;
+    int ticks = 0;
+    double lastTick = -1;
+    player.addEndObserver([&] {
+        ++ends;
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+    });
+    player.addPeriodicTimeObserver([&](double seconds) {
+        ++ticks;
+        lastTick = seconds;
+    });
+    EXPECT_FALSE(player.playsSound());
+    player.play();
+    EXPECT_TRUE(player.isPlaying());
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (ends == 0 && std::chrono::steady_clock::now() < deadline) spin(10ms);
+    spin(50ms);
+    ASSERT_EQ(ends, 1);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(player.currentTime(), player.duration());
+    EXPECT_GE(ticks, 10) << "about 30 a second over 1.5 s";
+    EXPECT_EQ(lastTick, player.duration());
+
+    const auto frames = sink.frames();
+    const auto counts = player.counts();
+    EXPECT_EQ(counts.presented + counts.dropped - shownWhilePaused.presented, 90) << "every output frame had its turn";
+    EXPECT_EQ(counts.failed, 0);
+    EXPECT_GE(frames.size(), 45u) << "a loaded machine may drop some, not most";
+    for (const auto& frame : frames)
+        EXPECT_EQ(barcodeOf(frame.picture), CutAndSpeedUp::sourceFrameAt(frame.time)) << frame.time;
+}
+
+TEST(Player, ARenderSizeChangeWhilePausedRemakesTheShownFrameAtTheNewSize) {
+    vi::test::TempDir folder;
+    const CutAndSpeedUp item(folder.path());
+    RecordingSink sink;
+    Player player(sink, silent());
+    player.replaceItem(item.composition, copyingComposition(item.videoTrack));
+    ASSERT_TRUE(sink.waitFor(1, 5s));
+    player.seek(0.7);
+    ASSERT_TRUE(sink.waitFor(2, 5s));
+    VideoComposition portrait = copyingComposition(item.videoTrack);
+    portrait.renderWidth = 180;
+    portrait.renderHeight = 320;
+    portrait.compose = [track = item.videoTrack](VideoCompositionRequest& request) -> PixelBuffer {
+        if (!request.frame(track)) return {};
+        std::memset(request.destination.data(), 0x80, size_t(request.destination.stride()) * 320);
+        return request.destination;
+    };
+    const size_t before = sink.count();
+    player.setVideoComposition(std::move(portrait));
+    ASSERT_TRUE(sink.waitFor(before + 1, 5s));
+    EXPECT_EQ(sink.last()->picture.width(), 180);
+    EXPECT_EQ(sink.last()->picture.height(), 320);
+    EXPECT_NEAR(sink.last()->time, 42 / 60.0, 1e-6);
+}
