@@ -104,7 +104,10 @@ struct ColorConverter::Bands {
     std::vector<Scaler> scalers;
 };
 
-ColorConverter::ColorConverter() : scaler_(std::make_unique<Scaler>()) {}
+ColorConverter::ColorConverter(bool splitIntoBands)
+    : scaler_(std::make_unique<Scaler>()), splitIntoBands_(splitIntoBands)
+{
+}
 ColorConverter::~ColorConverter() = default;
 
 void ColorConverter::convert(const ImageView& source, const ImageView& destination, ColorMatrix destinationMatrix,
@@ -144,7 +147,7 @@ void ColorConverter::convertSides(const Side& source, const Side& destination)
 {
     const bool sameSize = source.width == destination.width && source.height == destination.height;
     const bool large = static_cast<long>(source.width) * source.height >= kSmallestBandedPicture;
-    if (sameSize && large && !bands_) {
+    if (sameSize && large && !bands_ && splitIntoBands_) {
         const int count = bandCount();
         if (count > 1)
             bands_ = std::make_unique<Bands>(count);

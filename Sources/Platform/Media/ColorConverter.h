@@ -13,7 +13,9 @@ namespace vi::media {
 // Large same-size conversions are split into bands over a few threads of the converter's own.
 class ColorConverter {
 public:
-    ColorConverter();
+    // `splitIntoBands` false keeps every conversion on the calling thread, for callers that
+    // already convert several pictures at once on threads of their own.
+    explicit ColorConverter(bool splitIntoBands = true);
     ~ColorConverter();
     ColorConverter(const ColorConverter&) = delete;
     ColorConverter& operator=(const ColorConverter&) = delete;
@@ -37,6 +39,7 @@ private:
 
     std::unique_ptr<Scaler> scaler_;
     std::unique_ptr<Bands> bands_;
+    bool splitIntoBands_ = true;
 };
 
 // The R'G'B' (0-255) of one Y'CbCr sample, as the converter computes it, for code that needs a
