@@ -4,11 +4,13 @@
 #include "Platform/Media/VideoTrackReader.h"
 #include "RecordCore/CameraRecorder.h"
 #include "RecordCore/RecordError.h"
+#include "Support/FileSizeLimit.h"
 #include "Support/TestOutput.h"
 #include "Support/X11TestWindow.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
@@ -175,4 +177,27 @@ TEST(CameraRecorder, OddSizesAreMadeEvenAndNothingIsWrittenWithoutFramesOrAPlace
         EXPECT_FALSE(recorder.firstFrameTime());
         EXPECT_FALSE(recorder.diagnostics().empty());
     }
+}
+
+// Frames were taken but the file cannot be completed (the disk filled up at the end): no broken
+// camera file is left for the editor, and the log says why.
+TEST(CameraRecorder, AFileThatCannotBeFinishedIsRemovedAndHasNoFirstFrame) {
+    test::TempDir folder;
+    const auto file = folder / "camera.mp4";
+    FakeCamera* camera = nullptr;
+    CameraRecorder recorder(handing(camera));
+    recorder.start(file);
+    // Less than one fragment, so that everything after the file's start is written when finishing.
+    for (int i = 0; i < 5; ++i) camera->deliver(capture::CameraFrame::Format::nv12, 320, 240, 10 + i / 30.0, 80, 128, 128);
+    ASSERT_TRUE(recorder.firstFrameTime());
+    {
+        test::FileSizeLimit limit(std::filesystem::file_size(file));
+        EXPECT_NO_THROW(recorder.stop());
+    }
+    EXPECT_FALSE(recorder.firstFrameTime());
+    EXPECT_FALSE(std::filesystem::exists(file));
+    const auto diagnostics = recorder.diagnostics();
+    EXPECT_TRUE(std::any_of(diagnostics.begin(), diagnostics.end(), [](const std::string& line) {
+        return line.find("could not be finished") != std::string::npos;
+    }));
 }

@@ -8,6 +8,7 @@
 #include "RecordCore/ScreenRecorder.h"
 #include "RecordedMedia.h"
 #include "Support/FakeInput.h"
+#include "Support/FileSizeLimit.h"
 #include "Support/TestOutput.h"
 #include "Support/TonePlayer.h"
 #include "Support/X11TestWindow.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -49,6 +51,29 @@ struct Flicker {
 
 void pauseFor(std::chrono::milliseconds time) { std::this_thread::sleep_for(time); }
 
+// Why the recording ended by itself, as onStop said on the capture thread; nothing while it has not.
+// The report lives on in the callback, which may outlast this object when a test ends early.
+class StopReport {
+public:
+    explicit StopReport(ScreenRecorder& recorder) : state_(std::make_shared<State>()) {
+        recorder.onStop = [state = state_](const std::string& error) {
+            std::lock_guard lock(state->mutex);
+            state->error = error;
+        };
+    }
+    std::optional<std::string> error() const {
+        std::lock_guard lock(state_->mutex);
+        return state_->error;
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::optional<std::string> error;
+    };
+    std::shared_ptr<State> state_;
+};
+
 } // namespace
 
 // The whole recording: a changing screen, a tone on the speakers and another on the microphone,
@@ -61,12 +86,7 @@ TEST(ScreenRecorder, RecordsScreenSoundsAndInputOnOneClock) {
     Flicker flicker{canvas};
 
     ScreenRecorder recorder;
-    std::mutex stopMutex;
-    std::optional<std::string> stoppedBySelf;
-    recorder.onStop = [&](const std::string& error) {
-        std::lock_guard lock(stopMutex);
-        stoppedBySelf = error;
-    };
+    StopReport stoppedBySelf(recorder);
     InputRecorder input(InputRecorder::Region::display(display.id));
     recorder.start({ScreenRecorder::Source::display(display.frame, {static_cast<std::uint32_t>(getpid())}), true, true,
                     std::nullopt, 30},
@@ -109,7 +129,7 @@ TEST(ScreenRecorder, RecordsScreenSoundsAndInputOnOneClock) {
     const double first = *recorder.firstFrameTime();
     const auto log = input.stop(first);
     for (const auto& line : recorder.diagnostics()) std::printf("%s\n", line.c_str());
-    EXPECT_FALSE(stoppedBySelf);
+    EXPECT_FALSE(stoppedBySelf.error());
 
     const auto asset = media::Asset::open(file);
     ASSERT_EQ(asset.tracks().size(), 3u);
@@ -165,8 +185,7 @@ TEST(ScreenRecorder, AWindowRecordingFollowsTheWindowWhenMovedAndCovered) {
     X11TestWindow window({{100, 100, 320, 180}, 0x00c000, "Recorded"});
     X11TestWindow cover({{900, 500, 200, 200}, 0x808080, "Cover"});
     ScreenRecorder recorder;
-    bool stoppedBySelf = false;
-    recorder.onStop = [&](const std::string&) { stoppedBySelf = true; };
+    StopReport stoppedBySelf(recorder);
     recorder.start({ScreenRecorder::Source::ofWindow(window.id()), false, false, std::nullopt, 30}, file);
     pauseFor(300ms);
     window.moveTo(820, 420); // now partly under the cover
@@ -175,7 +194,7 @@ TEST(ScreenRecorder, AWindowRecordingFollowsTheWindowWhenMovedAndCovered) {
     window.fillRect({140, 120, 60, 40}, 0xc00000); // drawn where the cover hides it
     pauseFor(300ms);
     recorder.stop();
-    EXPECT_FALSE(stoppedBySelf);
+    EXPECT_FALSE(stoppedBySelf.error());
 
     const auto asset = media::Asset::open(file);
     ASSERT_EQ(asset.tracks().size(), 1u);
@@ -235,26 +254,49 @@ TEST(ScreenRecorder, OutcomesOfStartsAndStopsThatGoWrong) {
         test::TempDir folder;
         auto window = std::make_unique<X11TestWindow>(X11TestWindow::Options{{200, 200, 200, 120}, 0x00aaaa});
         ScreenRecorder recorder;
-        std::mutex mutex;
-        std::optional<std::string> ended;
-        recorder.onStop = [&](const std::string& error) {
-            std::lock_guard lock(mutex);
-            ended = error;
-        };
+        StopReport ended(recorder);
         recorder.start({ScreenRecorder::Source::ofWindow(window->id()), false, false, std::nullopt, 30},
                        folder / "recording.mp4");
         pauseFor(300ms);
         window.reset();
-        ASSERT_TRUE(test::waitUntil(
-            [&] {
-                std::lock_guard lock(mutex);
-                return ended.has_value();
-            },
-            2s));
+        ASSERT_TRUE(test::waitUntil([&] { return ended.error().has_value(); }, 2s));
         EXPECT_NO_THROW(recorder.stop());
         EXPECT_GT(media::Asset::open(folder / "recording.mp4").durationSeconds(), 0.2);
     }
     (void)display;
+}
+
+// A disk that fills up midway: the failure is reported at once, and stop() then keeps what was
+// written and returns, so the session keeps a playable recording.
+TEST(ScreenRecorder, AWriterThatFailsMidwayIsReportedAtOnceAndStopKeepsWhatWasWritten) {
+    test::TempDir folder;
+    X11TestWindow canvas({{0, 0, 320, 180}, 0x000000, "Canvas", "Canvas", 0, true});
+    Flicker flicker{canvas};
+    test::TonePlayer speakers("vi_speakers", 440, 0.4, 6);
+    ScreenRecorder recorder;
+    StopReport ended(recorder);
+    recorder.start({ScreenRecorder::Source::display({0, 0, 320, 180}), true, false, std::nullopt, 30},
+                   folder / "recording.mp4");
+    {
+        // A few half-second fragments of picture and sound fit; a later one does not. Set after
+        // start, so that it meets the recording and not the sound server's shared memory.
+        test::FileSizeLimit limit(40 * 1024);
+        const bool reported = test::waitUntil(
+            [&] {
+                flicker.next();
+                return ended.error().has_value();
+            },
+            8s);
+        ASSERT_TRUE(reported) << "the failed writer was not reported while recording";
+        EXPECT_NO_THROW(recorder.stop());
+    }
+    EXPECT_NE(ended.error()->find("Could not write the video"), std::string::npos) << *ended.error();
+    const auto asset = media::Asset::open(folder / "recording.mp4");
+    EXPECT_GT(asset.durationSeconds(), 0.4);
+    const auto diagnostics = recorder.diagnostics();
+    EXPECT_TRUE(std::any_of(diagnostics.begin(), diagnostics.end(), [](const auto& line) {
+        return line.find("kept as written") != std::string::npos;
+    }));
 }
 
 // Run by the test below in a process of its own, which it then kills.
