@@ -22,8 +22,11 @@ namespace {
 // H.264 in software: the fastest preset that still uses the screen's stillness well. Hardware HEVC
 // is not used: the media layer encodes in software only.
 constexpr const char* videoPreset = "ultrafast";
-// H.264 needs about twice HEVC's rate for the same sharpness of small text; the floor keeps 1080p
-// text crisp while the picture scrolls (measured in the capture benchmark).
+// H.264 needs about twice HEVC's rate for the same sharpness of small text. The floor keeps 1080p60
+// text crisp while it scrolls: 14 px code text scrolled 4 to 31 px a frame, encoded with these
+// settings and compared frame by frame, keeps SSIM (luma) 0.998 to 0.9998 and PSNR 45 to 55 dB on
+// average, and 0.985 / 38 dB in its worst frame (while the rate control settles in the first few
+// frames); at half the rate that frame falls to 0.969 / 34 dB.
 constexpr std::int64_t minimumBitRate = 12'000'000;
 constexpr double bitsPerPixelAndFrame = 0.044;
 // Fragments cut by duration (also while a still screen writes no frames): a killed recording loses

@@ -30,7 +30,7 @@ class ScreenStream;
 // microphone, into one MP4 file whose time 0 is the first captured frame. Frames arrive on the
 // capture thread and go to the encoder thread; sound joins the capture thread's order, so that
 // sound from before the first frame is left out. The file is written in fragments of at most half a
-// second, so a crash loses little, and ends with an index, so it opens and seeks like any MP4.
+// second, so a crash loses little.
 class ScreenRecorder {
 public:
     using Source = capture::ScreenSource;
