@@ -120,7 +120,7 @@ SyntheticRecording writeVideo(const std::filesystem::path& path, const Recording
     video.height = spec.height;
     video.averageBitRate = spec.bitRate;
     video.expectedFrameRate = spec.fps;
-    video.maxKeyFrameInterval = static_cast<int>(std::lround(2 * spec.fps));
+    video.maxKeyFrameInterval = static_cast<int>(std::lround(spec.keyFrameInterval * spec.fps));
     video.rotation = spec.rotation;
     const int videoTrack = writer.addVideoTrack(video);
     std::vector<int> soundTracks;

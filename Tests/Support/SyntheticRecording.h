@@ -26,6 +26,7 @@ struct RecordingSpec {
     std::vector<double> frameTimes{}; // explicit frame times (a variable frame rate), seconds
     bool fragmented = false;
     double sessionStart = 0;  // the writer's session start on the made-up capture clock
+    double keyFrameInterval = 2; // seconds between key frames at most
 };
 
 struct SyntheticRecording {

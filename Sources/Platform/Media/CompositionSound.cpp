@@ -4,7 +4,6 @@
 #include "Platform/Media/MediaError.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace vi::media {
 
@@ -16,6 +15,32 @@ void CompositionSound::replace(std::shared_ptr<const Composition> composition) {
     pending_ = std::move(composition);
 }
 
+namespace {
+
+// The sound tracks of a composition from `from` on, moved to start at 0, so that a reader opened
+// on them seeks its files straight to the place instead of reading everything before it.
+Composition soundFrom(const Composition& composition, MediaTime from) {
+    Composition tail;
+    for (const CompositionTrack* track : composition.tracks(TrackKind::audio)) {
+        CompositionTrack* copy = tail.addMutableTrack(TrackKind::audio);
+        for (const CompositionSegment& segment : track->segments()) {
+            if (segment.target.end() <= from) continue;
+            const MediaTime cut = std::max(segment.target.start, from);
+            const MediaTime length = segment.target.end() - cut;
+            if (length.value <= 0) continue;
+            if (segment.isEmpty() || segment.isRetimed()) {
+                copy->insertEmptyTimeRange({copy->duration(), length});
+            } else {
+                copy->insertTimeRange({segment.sourceTime(cut), length}, *segment.asset, segment.sourceTrack,
+                                      copy->duration());
+            }
+        }
+    }
+    return tail;
+}
+
+} // namespace
+
 void CompositionSound::seek(double seconds) {
     {
         std::lock_guard lock(mutex_);
@@ -24,19 +49,11 @@ void CompositionSound::seek(double seconds) {
     held_.clear();
     heldFrom_ = 0;
     reader_.reset();
+    tail_.reset();
     if (!composition_ || composition_->tracks(TrackKind::audio).empty()) return;
     try {
-        reader_ = std::make_unique<CompositionAudioReader>(*composition_);
-        // The reader runs from the start: the sound before the time is read and passed over.
-        const int64_t target = std::llround(std::max(seconds, 0.0) * kAudioSampleRate);
-        while (auto chunk = reader_->next()) {
-            const int64_t start = chunk->time.convertedTo(kAudioSampleRate).value;
-            if (start + chunk->frameCount <= target) continue;
-            const int64_t skip = std::max<int64_t>(0, target - start);
-            held_.assign(chunk->samples + skip * kAudioChannels,
-                         chunk->samples + int64_t(chunk->frameCount) * kAudioChannels);
-            break;
-        }
+        tail_ = std::make_unique<Composition>(soundFrom(*composition_, MediaTime::fromSeconds(std::max(seconds, 0.0))));
+        reader_ = std::make_unique<CompositionAudioReader>(*tail_);
     } catch (const MediaError&) {
         reader_.reset(); // unreadable sound plays as silence; the picture goes on
     }

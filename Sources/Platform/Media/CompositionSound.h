@@ -29,6 +29,7 @@ private:
 
     // The sound thread's own.
     std::shared_ptr<const Composition> composition_;
+    std::unique_ptr<Composition> tail_; // the sound from the last seek on
     std::unique_ptr<CompositionAudioReader> reader_;
     std::vector<int16_t> held_; // read but not yet handed out
     size_t heldFrom_ = 0;       // in samples

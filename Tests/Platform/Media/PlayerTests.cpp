@@ -1,4 +1,6 @@
+#include "Platform/Media/AudioFormat.h"
 #include "Platform/Media/Composition.h"
+#include "Platform/Media/CompositionSound.h"
 #include "Platform/Media/Player.h"
 #include "Support/FrameBarcode.h"
 #include "Support/RecordingSink.h"
@@ -177,4 +179,34 @@ TEST(Player, ARenderSizeChangeWhilePausedRemakesTheShownFrameAtTheNewSize) {
     EXPECT_EQ(sink.last()->picture.width(), 180);
     EXPECT_EQ(sink.last()->picture.height(), 320);
     EXPECT_NEAR(sink.last()->time, 42 / 60.0, 1e-6);
+}
+
+TEST(CompositionSound, ASeekStartsTheSoundAtThatOutputTimeAcrossACut) {
+    vi::test::TempDir folder;
+    const auto file = vi::test::makeAudioOnlyFile(folder.path() / "clicks.m4a", {vi::test::SoundSpec::clicks(0.5, 0.25)}, 4);
+    const Asset asset = Asset::open(file);
+    auto composition = std::make_shared<Composition>();
+    CompositionTrack* sound = composition->addMutableTrack(TrackKind::audio);
+    sound->insertTimeRange({sec(0), sec(1)}, asset, 0, sec(0));
+    sound->insertTimeRange({sec(2), sec(1)}, asset, 0, sec(1)); // source 2..3 follows at output 1
+
+    CompositionSound source(composition);
+    struct Case {
+        double seekTo;
+        double nextClick; // output time of the first click at or after it
+    };
+    for (const Case c : {Case{0.2, 0.25}, Case{1.1, 1.25}, Case{0.8, 1.25}, Case{1.6, 1.75}}) {
+        source.seek(c.seekTo);
+        std::vector<int16_t> samples(size_t(kAudioSampleRate) * kAudioChannels);
+        const int got = source.read(samples.data(), kAudioSampleRate / 2);
+        ASSERT_GT(got, (c.nextClick - c.seekTo + 0.02) * kAudioSampleRate) << c.seekTo;
+        int onset = -1;
+        for (int i = 0; i < got && onset < 0; ++i)
+            if (std::abs(samples[size_t(i) * kAudioChannels]) > 3000) onset = i;
+        EXPECT_NEAR(onset / double(kAudioSampleRate), c.nextClick - c.seekTo, 0.002) << c.seekTo;
+    }
+    // Past the end there is nothing more.
+    source.seek(2.5);
+    std::vector<int16_t> tail(64 * kAudioChannels);
+    EXPECT_EQ(source.read(tail.data(), 64), 0);
 }
