@@ -98,8 +98,10 @@ int main(int argc, char** argv) {
     Resampler shrinker(oneCore);
     Resampler enlarger(oneCore);
     Resampler follower(oneCore);
+    Resampler ssse3(oneCore);
+    ssse3.setLoops(ResampleLoops::ssse3);
     Resampler portable(oneCore);
-    portable.setPortableOnly(true);
+    portable.setLoops(ResampleLoops::portable);
     Bitmap window(kWindow.enclosingPixels());
     const RectF wholeFrame{0, 0, kSourceWidth, kSourceHeight};
     int step = 0;
@@ -120,6 +122,7 @@ int main(int argc, char** argv) {
     };
     if (!oursOnly) {
         contenders.push_back({"libswscale lanczos", [&] { swscale.scale(frame, window.width()); }});
+        contenders.push_back({"lanczos shrink, SSSE3", [&] { ssse3.render(frame, wholeFrame, kWindow, window); }});
         contenders.push_back({"lanczos shrink, portable", [&] { portable.render(frame, wholeFrame, kWindow, window); }});
     }
     race(contenders);

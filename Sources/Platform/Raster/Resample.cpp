@@ -20,19 +20,21 @@ struct RowJob {
     const AxisWeights* columns;
     const AxisWeights* rows;
     const std::int16_t* lanes;
+    const std::int16_t* sumOffsets;
     detail::ResampleKernels kernels;
 
     void run(int begin, int end) const {
         thread_local std::vector<std::int16_t> middle;
         thread_local std::vector<const std::uint8_t*> sourceRows;
         const int span = columns->sourceEnd - columns->sourceBegin;
-        const std::size_t rowValues = std::size_t(span) * 4;
-        middle.resize(rowValues * detail::kRowsPerPass);
+        // Each intermediate row ends in a few values that the vector loops may read (at zero weight).
+        const std::size_t rowStride = std::size_t(span) * 4 + detail::kHorizontalOverread;
+        middle.resize(rowStride * detail::kRowsPerPass);
         sourceRows.resize(std::size_t(rows->taps));
         auto vertical = [&](int y, std::int16_t* out) {
-            const int first = rows->start[std::size_t(y)];
+            const int top = rows->start[std::size_t(y)];
             for (int t = 0; t < rows->taps; ++t) {
-                sourceRows[std::size_t(t)] = source->row(first + t) + std::ptrdiff_t(columns->sourceBegin) * 4;
+                sourceRows[std::size_t(t)] = source->row(top + t) + std::ptrdiff_t(columns->sourceBegin) * 4;
             }
             kernels.vertical(sourceRows.data(), rows->weights.data() + std::ptrdiff_t(y) * rows->taps,
                              rows->used[std::size_t(y)], span * 4, out);
@@ -44,7 +46,7 @@ struct RowJob {
         for (int y = begin; y < end; y += detail::kRowsPerPass) {
             const int group = std::min(detail::kRowsPerPass, end - y);
             for (int r = 0; r < detail::kRowsPerPass; ++r) {
-                std::int16_t* mid = middle.data() + rowValues * std::size_t(r);
+                std::int16_t* mid = middle.data() + rowStride * std::size_t(r);
                 if (r < group) {
                     vertical(y + r, mid);
                 }
@@ -52,7 +54,7 @@ struct RowJob {
                 outs[r] = target->pixels(y + std::min(r, group - 1));
             }
             kernels.horizontalRows(mids, columns->start.data(), columns->sourceBegin, columns->weights.data(), lanes,
-                                   columns->taps, target->width(), outs);
+                                   sumOffsets, columns->taps, target->width(), outs);
         }
     }
 };
@@ -90,16 +92,18 @@ void Resampler::render(const Image& source, const RectF& from, const RectF& to, 
         target.clear();
         return;
     }
-    detail::ResampleKernels kernels = detail::portableKernels();
-    if (!portableOnly_ && columns_.taps % 2 == 0) {
-        kernels = detail::fastestKernels();
-    }
+    // The vector loops read whole pairs of column taps.
+    const detail::ResampleKernels kernels =
+        columns_.taps % 2 == 0 ? detail::kernelsUpTo(loops_) : detail::portableKernels();
     if (kernels.needsSpreadWeights && !spreadReady_) {
         spreadColumnWeights_.resize(std::size_t(detail::spreadColumnWeightCount(columns_.taps, target.width())));
         detail::spreadColumnWeights(columns_.weights.data(), columns_.taps, target.width(), spreadColumnWeights_.data());
         spreadReady_ = true;
     }
-    const RowJob job{&source, &target, &columns_, &rows_, spreadColumnWeights_.data(), kernels};
+    const std::int16_t* lanes = spreadColumnWeights_.data();
+    const std::int16_t* sumOffsets =
+        kernels.needsSpreadWeights ? detail::spreadSumOffsets(lanes, columns_.taps, target.width()) : nullptr;
+    const RowJob job{&source, &target, &columns_, &rows_, lanes, sumOffsets, kernels};
     pool_->parallelFor(target.height(), [context = &job](int begin, int end) { context->run(begin, end); }, kRowGrain);
 }
 

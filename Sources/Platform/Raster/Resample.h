@@ -18,6 +18,9 @@ enum class ResampleFilter {
     bilinear,  // the two nearest source pixels, as a plain affine transform samples
 };
 
+// The inner loops' instruction sets, fastest first; a level the processor lacks falls to the next.
+enum class ResampleLoops { fastest, ssse3, portable };
+
 struct ResampleOptions {
     Edges edges = Edges::clamp;
     ResampleFilter filter = ResampleFilter::automatic;
@@ -29,7 +32,7 @@ struct ResampleOptions {
 //
 // The filter weights of every output row and column are computed once per call into buffers
 // this object keeps, the rows are split over the worker pool, and the inner loops run in
-// 16-bit fixed point (AVX2 where the processor has it). Scratch memory is reused between calls,
+// 16-bit fixed point (AVX2 or SSSE3 where the processor has them). Scratch memory is reused between calls,
 // so a resampler should live as long as its caller renders frames; it serves one thread at a time.
 class Resampler {
 public:
@@ -45,8 +48,9 @@ public:
     // The same into a new image covering the pixels that `to` touches.
     Image resample(const Image& source, const RectF& from, const RectF& to, const ResampleOptions& options = {});
 
-    // Chooses the portable loops even where AVX2 is available (tests compare both).
-    void setPortableOnly(bool portable) { portableOnly_ = portable; }
+    // Caps the instruction set of the inner loops below the fastest the processor has (tests and
+    // benchmarks compare them; every level gives the same pixels).
+    void setLoops(ResampleLoops loops) { loops_ = loops; }
 
 private:
     // Weights are kept for the mapping they were made for: a view that holds still (most
@@ -61,7 +65,7 @@ private:
                  const ResampleOptions& options);
 
     WorkerPool* pool_;
-    bool portableOnly_ = false;
+    ResampleLoops loops_ = ResampleLoops::fastest;
     AxisWeights columns_;
     AxisWeights rows_;
     std::optional<Prepared> preparedColumns_;

@@ -9,80 +9,72 @@
 #include <algorithm>
 
 #define VI_AVX2 __attribute__((target("avx2")))
+#define VI_ALWAYS_INLINE inline __attribute__((always_inline))
 
 namespace vi::raster::detail {
 
 namespace {
 
-// Pairs of taps are combined by one multiply-add of 16-bit lanes into 32-bit sums.
-VI_AVX2 inline __m256i pairOf(std::int16_t a, std::int16_t b) {
-    return _mm256_set1_epi32(std::int32_t(std::uint32_t(std::uint16_t(a)) | (std::uint32_t(std::uint16_t(b)) << 16)));
-}
+// Taps beyond this are not produced by the weight tables (Lanczos-3 at the deepest shrink they
+// allow reads fewer than 400 samples).
+constexpr int kMaxTaps = 512;
 
-VI_AVX2 inline __m256i widen16(const std::uint8_t* p) {
-    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
-// Tap pairs beyond this are not produced by the weight tables (Lanczos-3 at the deepest shrink
-// they allow reads fewer than 400 samples).
-constexpr int kMaxTapPairs = 256;
-
-template <int FixedPairs>
+// Bytes with their top bit flipped are the samples less 128 as signed bytes; placed in the high
+// half of a 16-bit lane (an unpack with zero) they become (v - 128) * 256, ready to multiply,
+// without widening instructions or shifts.
+template <int FixedTaps>
 VI_AVX2 void verticalFixed(const std::uint8_t* const* rows, const std::int16_t* weights, int taps, int count,
-                          std::int16_t* out) {
-    const int pairs = FixedPairs > 0 ? FixedPairs : (taps + 1) / 2;
-    if (pairs > kMaxTapPairs) {
+                           std::int16_t* out) {
+    if constexpr (FixedTaps > 0) {
+        taps = FixedTaps;
+    }
+    if (taps > kMaxTaps) {
         verticalPortable(rows, weights, taps, count, out);
         return;
     }
-    // One broadcast weight pair per pair of rows, made once for the whole row.
-    alignas(32) __m256i pairWeights[kMaxTapPairs];
-    const std::uint8_t* pairRows[2 * kMaxTapPairs];
-    for (int q = 0; q < pairs; ++q) {
-        const int t = 2 * q;
-        const bool odd = t + 1 >= taps; // the last row pairs with itself at weight 0
-        pairWeights[q] = pairOf(weights[t], odd ? std::int16_t(0) : weights[t + 1]);
-        pairRows[t] = rows[t];
-        pairRows[t + 1] = odd ? rows[t] : rows[t + 1];
+    alignas(32) __m256i tapWeights[FixedTaps > 0 ? FixedTaps : kMaxTaps];
+    for (int t = 0; t < taps; ++t) {
+        tapWeights[t] = _mm256_set1_epi16(weights[t]);
     }
-    const __m256i round = _mm256_set1_epi32(1 << 7);
+    int weightSum = 0;
+    for (int t = 0; t < taps; ++t) {
+        weightSum += weights[t];
+    }
+    const __m256i start = _mm256_set1_epi16(std::int16_t(weightSum - (1 << 14)));
+    const __m256i flip = _mm256_set1_epi8(char(0x80));
+    const __m256i zero = _mm256_setzero_si256();
     int i = 0;
-    // 32 values at a time: two independent sets of sums share each row pointer and weight.
     for (; i + 32 <= count; i += 32) {
-        __m256i low0 = round, high0 = round, low1 = round, high1 = round;
-        for (int q = 0; q < pairs; ++q) {
-            const std::uint8_t* rowA = pairRows[2 * q] + i;
-            const std::uint8_t* rowB = pairRows[2 * q + 1] + i;
-            const __m256i w = pairWeights[q];
-            const __m256i a0 = widen16(rowA);
-            const __m256i b0 = widen16(rowB);
-            const __m256i a1 = widen16(rowA + 16);
-            const __m256i b1 = widen16(rowB + 16);
-            low0 = _mm256_add_epi32(low0, _mm256_madd_epi16(_mm256_unpacklo_epi16(a0, b0), w));
-            high0 = _mm256_add_epi32(high0, _mm256_madd_epi16(_mm256_unpackhi_epi16(a0, b0), w));
-            low1 = _mm256_add_epi32(low1, _mm256_madd_epi16(_mm256_unpacklo_epi16(a1, b1), w));
-            high1 = _mm256_add_epi32(high1, _mm256_madd_epi16(_mm256_unpackhi_epi16(a1, b1), w));
+        // The unpacks work within 128-bit halves: `low` holds values 0-7 and 16-23, `high` 8-15
+        // and 24-31, put back in order once the sums are done.
+        __m256i low = start;
+        __m256i high = start;
+        for (int t = 0; t < taps; ++t) {
+            const __m256i centred =
+                _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[t] + i)), flip);
+            low = _mm256_add_epi16(low, _mm256_mulhrs_epi16(_mm256_unpacklo_epi8(zero, centred), tapWeights[t]));
+            high = _mm256_add_epi16(high, _mm256_mulhrs_epi16(_mm256_unpackhi_epi8(zero, centred), tapWeights[t]));
         }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
-                            _mm256_packs_epi32(_mm256_srai_epi32(low0, 8), _mm256_srai_epi32(high0, 8)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 16),
-                            _mm256_packs_epi32(_mm256_srai_epi32(low1, 8), _mm256_srai_epi32(high1, 8)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute2x128_si256(low, high, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 16), _mm256_permute2x128_si256(low, high, 0x31));
     }
-    for (; i + 16 <= count; i += 16) {
-        __m256i low = round;
-        __m256i high = round;
-        for (int q = 0; q < pairs; ++q) {
-            const __m256i a = widen16(pairRows[2 * q] + i);
-            const __m256i b = widen16(pairRows[2 * q + 1] + i);
-            low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), pairWeights[q]));
-            high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), pairWeights[q]));
+    if (i + 16 <= count) {
+        const __m128i flip128 = _mm_set1_epi8(char(0x80));
+        const __m128i zero128 = _mm_setzero_si128();
+        __m128i low = _mm256_castsi256_si128(start);
+        __m128i high = low;
+        for (int t = 0; t < taps; ++t) {
+            const __m128i centred = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[t] + i)), flip128);
+            const __m128i w = _mm256_castsi256_si128(tapWeights[t]);
+            low = _mm_add_epi16(low, _mm_mulhrs_epi16(_mm_unpacklo_epi8(zero128, centred), w));
+            high = _mm_add_epi16(high, _mm_mulhrs_epi16(_mm_unpackhi_epi8(zero128, centred), w));
         }
-        low = _mm256_srai_epi32(low, 8);
-        high = _mm256_srai_epi32(high, 8);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_packs_epi32(low, high));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), high);
+        i += 16;
     }
     if (i < count) {
-        const std::uint8_t* rest[2 * kMaxTapPairs];
+        const std::uint8_t* rest[kMaxTaps];
         for (int t = 0; t < taps; ++t) {
             rest[t] = rows[t] + i;
         }
@@ -92,22 +84,28 @@ VI_AVX2 void verticalFixed(const std::uint8_t* const* rows, const std::int16_t* 
 
 VI_AVX2 void verticalAvx2(const std::uint8_t* const* rows, const std::int16_t* weights, int taps, int count,
                           std::int16_t* out) {
-    switch ((taps + 1) / 2) {
-    case 1:
-        return verticalFixed<1>(rows, weights, taps, count, out);
+    switch (taps) {
     case 2:
         return verticalFixed<2>(rows, weights, taps, count, out);
-    case 3:
-        return verticalFixed<3>(rows, weights, taps, count, out);
     case 4:
         return verticalFixed<4>(rows, weights, taps, count, out);
-    case 5:
-        return verticalFixed<5>(rows, weights, taps, count, out);
     case 6:
         return verticalFixed<6>(rows, weights, taps, count, out);
+    case 8:
+        return verticalFixed<8>(rows, weights, taps, count, out);
+    case 10:
+        return verticalFixed<10>(rows, weights, taps, count, out);
+    case 12:
+        return verticalFixed<12>(rows, weights, taps, count, out);
     default:
         return verticalFixed<0>(rows, weights, taps, count, out);
     }
+}
+
+// Moves 16-bit sums of centred colour (1/64 of a level) back by their outputs' sumOffset, to levels;
+// the saturating add keeps bright overshoot bright, and the pack clamps to 0...255.
+VI_AVX2 VI_ALWAYS_INLINE __m256i levelsOf(__m256i sums, __m256i offsets) {
+    return _mm256_srai_epi16(_mm256_adds_epi16(sums, offsets), 6);
 }
 
 // Two outputs' samples for one pair of taps: output a's taps t, t+1 in the low lane, output b's
@@ -122,7 +120,8 @@ VI_AVX2 inline __m256i load256(const std::int16_t* p) { return _mm256_loadu_si25
 
 // Finishes four outputs from their 16-bit sums (j, j+1 in `first`; j+2, j+3 in `second`, each
 // lane holding the even taps' and the odd taps' sums) and stores them in order.
-VI_AVX2 inline void finishFour(__m256i first, __m256i second, Pixel* out) {
+// `offsets` holds the outputs' sum offsets in the sums' order: j, j+2, j+1, j+3.
+VI_AVX2 inline void finishFour(__m256i first, __m256i second, __m256i offsets, Pixel* out) {
     // Each pixel's alpha byte copied over its four bytes.
     const __m256i alphaOfEach = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
                                                  3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
@@ -131,52 +130,105 @@ VI_AVX2 inline void finishFour(__m256i first, __m256i second, Pixel* out) {
     first = _mm256_add_epi16(first, _mm256_srli_si256(first, 8));
     second = _mm256_add_epi16(second, _mm256_srli_si256(second, 8));
     __m256i sums = _mm256_unpacklo_epi64(first, second);
-    sums = _mm256_srai_epi16(_mm256_add_epi16(sums, _mm256_set1_epi16(16)), 5);
+    sums = levelsOf(sums, offsets);
     __m256i bytes = _mm256_packus_epi16(sums, sums);
     bytes = _mm256_min_epu8(bytes, _mm256_shuffle_epi8(bytes, alphaOfEach));
     bytes = _mm256_permutevar8x32_epi32(bytes, inOrder);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
 }
 
-// With the number of tap pairs known at compile time the tap loop unrolls completely; short
-// filters (bilinear has one pair) would otherwise spend most of their time on loop control.
-// Four rows share each weight load and position.
-template <int FixedPairs>
-VI_AVX2 void horizontalRowsFixed(const std::int16_t* const* mids, const int* start, int base,
-                                 const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
-                                 Pixel* const* outs) {
+// Two-tap filters (bilinear): one vector carries both taps of two outputs, and the four rows
+// share each weight load and position.
+VI_AVX2 void horizontalRowsTwoTaps(const std::int16_t* const* mids, const int* start, int base,
+                                   const std::int16_t* weights, const std::int16_t* lanes, const std::int16_t* sumOffsets,
+                                   int taps, int count, Pixel* const* outs) {
     static_assert(kRowsPerPass == 4);
-    const int pairs = FixedPairs > 0 ? FixedPairs : taps / 2;
-    const std::int16_t* m0 = mids[0];
-    const std::int16_t* m1 = mids[1];
-    const std::int16_t* m2 = mids[2];
-    const std::int16_t* m3 = mids[3];
     int j = 0;
     for (; j + 4 <= count; j += 4) {
-        const std::int16_t* w = lanes + std::ptrdiff_t(j / 2) * pairs * 16;
+        const __m256i w01 = load256(lanes + std::ptrdiff_t(j / 2) * 16);
+        const __m256i w23 = load256(lanes + std::ptrdiff_t(j / 2 + 1) * 16);
         const std::ptrdiff_t o0 = std::ptrdiff_t(start[j] - base) * 4;
         const std::ptrdiff_t o1 = std::ptrdiff_t(start[j + 1] - base) * 4;
         const std::ptrdiff_t o2 = std::ptrdiff_t(start[j + 2] - base) * 4;
         const std::ptrdiff_t o3 = std::ptrdiff_t(start[j + 3] - base) * 4;
-        __m256i a01 = _mm256_setzero_si256(), a23 = a01, b01 = a01, b23 = a01;
-        __m256i c01 = a01, c23 = a01, d01 = a01, d23 = a01;
-        for (int q = 0; q < pairs; ++q) {
-            const __m256i w01 = load256(w + q * 16);
-            const __m256i w23 = load256(w + (pairs + q) * 16);
-            const std::ptrdiff_t t = q * 8;
-            a01 = _mm256_add_epi16(a01, _mm256_mulhrs_epi16(tapPairs(m0 + o0 + t, m0 + o1 + t), w01));
-            a23 = _mm256_add_epi16(a23, _mm256_mulhrs_epi16(tapPairs(m0 + o2 + t, m0 + o3 + t), w23));
-            b01 = _mm256_add_epi16(b01, _mm256_mulhrs_epi16(tapPairs(m1 + o0 + t, m1 + o1 + t), w01));
-            b23 = _mm256_add_epi16(b23, _mm256_mulhrs_epi16(tapPairs(m1 + o2 + t, m1 + o3 + t), w23));
-            c01 = _mm256_add_epi16(c01, _mm256_mulhrs_epi16(tapPairs(m2 + o0 + t, m2 + o1 + t), w01));
-            c23 = _mm256_add_epi16(c23, _mm256_mulhrs_epi16(tapPairs(m2 + o2 + t, m2 + o3 + t), w23));
-            d01 = _mm256_add_epi16(d01, _mm256_mulhrs_epi16(tapPairs(m3 + o0 + t, m3 + o1 + t), w01));
-            d23 = _mm256_add_epi16(d23, _mm256_mulhrs_epi16(tapPairs(m3 + o2 + t, m3 + o3 + t), w23));
+        const __m256i offsets = _mm256_permute4x64_epi64(load256(sumOffsets + std::ptrdiff_t(j) * 4), 0xD8);
+        for (int r = 0; r < kRowsPerPass; ++r) {
+            const std::int16_t* m = mids[r];
+            finishFour(_mm256_mulhrs_epi16(tapPairs(m + o0, m + o1), w01),
+                       _mm256_mulhrs_epi16(tapPairs(m + o2, m + o3), w23), offsets, outs[r] + j);
         }
-        finishFour(a01, a23, outs[0] + j);
-        finishFour(b01, b23, outs[1] + j);
-        finishFour(c01, c23, outs[2] + j);
-        finishFour(d01, d23, outs[3] + j);
+    }
+    for (; j < count; ++j) {
+        const std::int16_t* w = weights + std::ptrdiff_t(j) * taps;
+        for (int r = 0; r < kRowsPerPass; ++r) {
+            outs[r][j] = horizontalPixel(mids[r] + std::ptrdiff_t(start[j] - base) * 4, w, taps);
+        }
+    }
+}
+
+// Finishes four outputs of one row whose sums lie in 16-bit lanes as four 64-bit words (the
+// four channels of taps 4g, 4g+1, 4g+2, 4g+3 summed over the groups g), and stores them in order.
+VI_AVX2 VI_ALWAYS_INLINE void finishFourQuads(__m256i a, __m256i b, __m256i c, __m256i d, const std::int16_t* offsets,
+                                              Pixel* out) {
+    const __m256i alphaOfEach = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
+                                                 3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
+    // [a's taps 0+1, b's taps 0+1 | a's taps 2+3, b's taps 2+3], then the same for c and d.
+    const __m256i ab = _mm256_add_epi16(_mm256_unpacklo_epi64(a, b), _mm256_unpackhi_epi64(a, b));
+    const __m256i cd = _mm256_add_epi16(_mm256_unpacklo_epi64(c, d), _mm256_unpackhi_epi64(c, d));
+    __m256i sums = _mm256_add_epi16(_mm256_permute2x128_si256(ab, cd, 0x20), _mm256_permute2x128_si256(ab, cd, 0x31));
+    sums = levelsOf(sums, load256(offsets));
+    __m256i bytes = _mm256_packus_epi16(sums, sums); // [a b a b | c d c d]
+    bytes = _mm256_min_epu8(bytes, _mm256_shuffle_epi8(bytes, alphaOfEach));
+    bytes = _mm256_permute4x64_epi64(bytes, 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+}
+
+// One output's sums in four rows, from its `groups` groups of four taps.
+struct QuadSums {
+    __m256i row[4];
+};
+
+template <int FixedGroups>
+VI_AVX2 VI_ALWAYS_INLINE QuadSums quadOutput(const std::int16_t* const* m, const std::int16_t* lanes, int first, int k,
+                                   int groups) {
+    if constexpr (FixedGroups > 0) {
+        groups = FixedGroups;
+    }
+    const std::int16_t* w = lanes + std::ptrdiff_t(k) * groups * 16;
+    const std::ptrdiff_t o = std::ptrdiff_t(first) * 4;
+    QuadSums s;
+    const __m256i w0 = load256(w);
+    for (int r = 0; r < 4; ++r) {
+        s.row[r] = _mm256_mulhrs_epi16(load256(m[r] + o), w0);
+    }
+    for (int g = 1; g < groups; ++g) {
+        const __m256i wg = load256(w + g * 16);
+        for (int r = 0; r < 4; ++r) {
+            s.row[r] = _mm256_add_epi16(s.row[r], _mm256_mulhrs_epi16(load256(m[r] + o + g * 16), wg));
+        }
+    }
+    return s;
+}
+
+// Filters with more than two taps: each output's samples are contiguous, so one unaligned load
+// brings four of its taps (all channels) and one multiply weighs them; no shuffling before the
+// multiply. The four rows share each output's weights, loaded once.
+template <int FixedGroups>
+VI_AVX2 void horizontalQuadsFixed(const std::int16_t* const* mids, const int* start, int base,
+                                  const std::int16_t* weights, const std::int16_t* lanes, const std::int16_t* sumOffsets,
+                                  int taps, int count, Pixel* const* outs) {
+    static_assert(kRowsPerPass == 4);
+    const int groups = FixedGroups > 0 ? FixedGroups : (taps + 3) / 4;
+    const std::int16_t* const m[4] = {mids[0], mids[1], mids[2], mids[3]};
+    int j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const QuadSums a = quadOutput<FixedGroups>(m, lanes, start[j] - base, j, groups);
+        const QuadSums b = quadOutput<FixedGroups>(m, lanes, start[j + 1] - base, j + 1, groups);
+        const QuadSums c = quadOutput<FixedGroups>(m, lanes, start[j + 2] - base, j + 2, groups);
+        const QuadSums d = quadOutput<FixedGroups>(m, lanes, start[j + 3] - base, j + 3, groups);
+        for (int r = 0; r < 4; ++r) {
+            finishFourQuads(a.row[r], b.row[r], c.row[r], d.row[r], sumOffsets + std::ptrdiff_t(j) * 4, outs[r] + j);
+        }
     }
     for (; j < count; ++j) {
         const std::int16_t* w = weights + std::ptrdiff_t(j) * taps;
@@ -187,27 +239,22 @@ VI_AVX2 void horizontalRowsFixed(const std::int16_t* const* mids, const int* sta
 }
 
 VI_AVX2 void horizontalRowsAvx2(const std::int16_t* const* mids, const int* start, int base,
-                                const std::int16_t* weights, const std::int16_t* lanes, int taps, int count,
-                                Pixel* const* outs) {
-    switch (taps / 2) {
+                                const std::int16_t* weights, const std::int16_t* lanes, const std::int16_t* sumOffsets,
+                                int taps, int count, Pixel* const* outs) {
+    if (spreadsInPairsOfOutputs(taps)) {
+        return horizontalRowsTwoTaps(mids, start, base, weights, lanes, sumOffsets, taps, count, outs);
+    }
+    switch ((taps + 3) / 4) {
     case 1:
-        return horizontalRowsFixed<1>(mids, start, base, weights, lanes, taps, count, outs);
+        return horizontalQuadsFixed<1>(mids, start, base, weights, lanes, sumOffsets, taps, count, outs);
     case 2:
-        return horizontalRowsFixed<2>(mids, start, base, weights, lanes, taps, count, outs);
+        return horizontalQuadsFixed<2>(mids, start, base, weights, lanes, sumOffsets, taps, count, outs);
     case 3:
-        return horizontalRowsFixed<3>(mids, start, base, weights, lanes, taps, count, outs);
+        return horizontalQuadsFixed<3>(mids, start, base, weights, lanes, sumOffsets, taps, count, outs);
     case 4:
-        return horizontalRowsFixed<4>(mids, start, base, weights, lanes, taps, count, outs);
-    case 5:
-        return horizontalRowsFixed<5>(mids, start, base, weights, lanes, taps, count, outs);
-    case 6:
-        return horizontalRowsFixed<6>(mids, start, base, weights, lanes, taps, count, outs);
-    case 7:
-        return horizontalRowsFixed<7>(mids, start, base, weights, lanes, taps, count, outs);
-    case 8:
-        return horizontalRowsFixed<8>(mids, start, base, weights, lanes, taps, count, outs);
+        return horizontalQuadsFixed<4>(mids, start, base, weights, lanes, sumOffsets, taps, count, outs);
     default:
-        return horizontalRowsFixed<0>(mids, start, base, weights, lanes, taps, count, outs);
+        return horizontalQuadsFixed<0>(mids, start, base, weights, lanes, sumOffsets, taps, count, outs);
     }
 }
 
