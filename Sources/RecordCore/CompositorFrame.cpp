@@ -1,0 +1,302 @@
+// Composing one output frame over the compositor's prepared layers.
+#include "RecordCore/Compositor.h"
+
+#include "Platform/Raster/Composite.h"
+#include "Platform/Raster/Resample.h"
+#include "Platform/Raster/Shapes.h"
+#include "RecordCore/Overlays.h"
+#include "RecordCore/Scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace vi {
+
+namespace {
+
+using namespace CompositorGeometry;
+using raster::Bitmap;
+using raster::Color;
+using raster::Image;
+using raster::IntRect;
+using raster::RectF;
+
+// The pointer's size: this fraction of the window's height per unit of pointer scale, over the
+// view's height, so that it grows as the view zooms in. The pointer image is drawn for a base
+// of this many pixels, with its hot spot at (14, 10) from its top-left corner.
+constexpr double pointerSize = 0.026;
+constexpr double pointerImageBase = 118;
+constexpr double hotSpotX = 14;
+constexpr double hotSpotY = 10;
+// Click effects, in units of the pointer's base size: a ring grows a little, a spotlight holds
+// its size, and a ripple grows from small to large while it fades.
+constexpr double ringStart = 1.1;
+constexpr double ringGrowth = 0.3;
+constexpr double spotlightSize = 2.6;
+constexpr double rippleStart = 0.6;
+constexpr double rippleGrowth = 1.6;
+// Overlays fainter than this are not drawn at all.
+constexpr double faintest = 0.01;
+// Opacities and scales this close to 1 count as 1 (no fade, no transform).
+constexpr double nearlyOne = 0.999;
+// Pill and clock sit this far in from the window's corners.
+constexpr double badgeInset = 22;
+// Title card: a veil over the window, and the card rises this far into place as it fades in.
+const Color titleVeil = Color::gray(0, 0.55);
+constexpr double titleRise = 20;
+// End card: a dark veil over the canvas, and the card settles this far from above.
+const Color endVeil{0.02, 0.025, 0.05, 0.82};
+constexpr double endSettle = 24;
+// Caption lines may be this fraction of the canvas wide before they wrap.
+constexpr double captionWidth = 0.86;
+// Overlays larger than this many canvas sides are not drawn: only absurd sizes of a damaged
+// project reach it, and their images would not fit in memory.
+constexpr double largestOverlay = 4;
+
+// One resampler per thread and pool: it keeps its filter tables and scratch between frames.
+raster::Resampler& threadResampler(raster::WorkerPool& pool) {
+    thread_local std::unique_ptr<raster::Resampler> resampler;
+    thread_local raster::WorkerPool* owner = nullptr;
+    if (!resampler || owner != &pool) {
+        resampler = std::make_unique<raster::Resampler>(pool);
+        owner = &pool;
+    }
+    return *resampler;
+}
+
+// The window's picture is built in a bitmap kept per thread, reused while its size holds.
+Bitmap& threadLayer(const IntRect& area) {
+    thread_local Bitmap layer;
+    if (layer.isNull() || layer.width() != area.width || layer.height() != area.height) layer = Bitmap(area);
+    layer.setOrigin({area.x, area.y});
+    return layer;
+}
+
+// A bitmap's pixels seen as an image, without copying (valid while the bitmap is unchanged).
+Image viewOf(Bitmap& bitmap) {
+    return Image(bitmap.storage(), bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.stride(), bitmap.origin());
+}
+
+Image placed(const Image& image, double x, double y) {
+    return image.placedAt({int(std::lround(x)), int(std::lround(y))});
+}
+
+// A card at its resting place (whole pixels, so text is crisp) moved by a fraction of a pixel
+// while it slides in.
+Image sliding(const Image& card, double x, double y, double slide) {
+    const double restX = std::round(x);
+    const double restY = std::round(y);
+    if (std::abs(slide) < 1e-9) return card.placedAt({int(restX), int(restY)});
+    return raster::transformImage(card, 1, 1, restX, restY + slide, raster::ResampleFilter::bilinear);
+}
+
+bool usable(const NRect& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.w) && std::isfinite(v.h) && v.w > 0 && v.h > 0;
+}
+
+} // namespace
+
+class Compositor::FramePainter {
+public:
+    FramePainter(const Compositor& compositor, const FrameState& state)
+        : c_(compositor), state_(state), view_(usable(state.view) ? state.view : NRect::full()),
+          H_(compositor.height_), pool_(*compositor.pool_) {
+        pointerBase_ = c_.window_.height * state_.pointerScale * pointerSize / view_.h;
+        largest_ = largestOverlay * std::max(c_.width_, c_.height_);
+    }
+
+    void paint(const Image& source, const Image* camera, Bitmap& canvas) {
+        const IntRect area = toRaster(c_.window_, H_).enclosingPixels().intersected({0, 0, c_.width_, c_.height_});
+        const bool hasWindow = !area.isEmpty();
+        if (hasWindow) {
+            Bitmap& layer = threadLayer(area);
+            drawSource(source, layer);
+            drawRipples(layer);
+            drawPointer(layer);
+            drawTitleCard(layer);
+            c_.windowMask_.compose(canvas, c_.backdrop_, viewOf(layer), pool_);
+        } else {
+            c_.windowMask_.compose(canvas, c_.backdrop_, {}, pool_);
+        }
+        drawPill(canvas);
+        drawClock(canvas);
+        if (camera) drawBubble(*camera, canvas);
+        drawCaption(canvas);
+        drawEndCard(canvas);
+    }
+
+private:
+    Point onImage(double x, double y) const { return toRaster(mapToCanvas(x, y, view_, c_.window_), H_); }
+    bool fits(double size) const { return std::isfinite(size) && size > 0 && size < largest_; }
+
+    // The view in the recorded frame (inside the crop) stretched onto the window. The scale
+    // is the window's width over the view's; the view's lower-left corner sits on the window's.
+    void drawSource(const Image& source, Bitmap& layer) {
+        NRect v = view_;
+        if (c_.crop_) {
+            const NRect& crop = *c_.crop_;
+            v = {crop.x + v.x * crop.w, crop.y + v.y * crop.h, v.w * crop.w, v.h * crop.h};
+        }
+        const double sw = source.width();
+        const double sh = source.height();
+        const RectF from{source.origin().x + v.x * sw, source.origin().y + v.y * sh, v.w * sw, v.h * sh};
+        const double k = c_.window_.width / from.width;
+        const Rect onCanvas{c_.window_.x, c_.window_.y, from.width * k, from.height * k};
+        threadResampler(pool_).render(source, from, toRaster(onCanvas, H_), layer);
+    }
+
+    void drawRipples(Bitmap& layer) {
+        if (rippleImageMissing()) return;
+        const std::string& effect = c_.pointerStyle_.effect;
+        for (const FrameState::Ripple& ripple : state_.ripples) {
+            const double p = ripple.progress;
+            const double e = effect == "ring"        ? ringStart + ringGrowth * p
+                             : effect == "spotlight" ? spotlightSize
+                                                     : rippleStart + rippleGrowth * p;
+            const double d = e * pointerBase_;
+            if (!fits(d)) continue;
+            const Point centre = onImage(ripple.x, ripple.y);
+            const double k = d / c_.rippleImage_.width();
+            Image image = raster::transformImage(c_.rippleImage_, k, k, centre.x - d / 2, centre.y - d / 2);
+            const double alpha = 1 - p;
+            if (alpha < nearlyOne) image = Overlays::fade(image, alpha);
+            raster::compositeOver(layer, image, pool_);
+        }
+    }
+
+    bool rippleImageMissing() const { return c_.rippleImage_.isNull() || c_.rippleImage_.width() == 0; }
+
+    void drawPointer(Bitmap& layer) {
+        if (!state_.pointer || !(state_.pointer->opacity > faintest) || c_.pointerImage_.isNull()) return;
+        const double k = pointerBase_ / pointerImageBase;
+        if (!fits(k * c_.pointerImage_.height())) return;
+        const Point at = onImage(state_.pointer->x, state_.pointer->y);
+        const Image image = raster::transformImage(c_.pointerImage_, k, k, at.x - hotSpotX * k, at.y - hotSpotY * k);
+        raster::compositeOver(layer, Overlays::fade(image, state_.pointer->opacity), pool_);
+    }
+
+    // The card over a veil, faded as one, in the window: it rises into place as it appears.
+    void drawTitleCard(Bitmap& layer) {
+        const double opacity = state_.titleOpacity;
+        if (!(opacity > faintest) || c_.titleCard_.isNull()) return;
+        const Image& card = c_.titleCard_;
+        const Rect window = toRaster(c_.window_, H_);
+        Bitmap veiled(layer.extent());
+        raster::fillRect(veiled, veiled.extent(), titleVeil);
+        raster::compositeOver(veiled,
+                              sliding(card, window.midX() - card.width() * 0.5, window.midY() - card.height() * 0.5,
+                                      titleRise * c_.scale_ * (1 - opacity)),
+                              pool_);
+        raster::compositeOver(layer, Overlays::fade(std::move(veiled).freeze(), opacity), pool_);
+    }
+
+    void drawPill(Bitmap& canvas) {
+        if (!state_.pill || !(state_.pill->opacity > faintest)) return;
+        const FrameState::Pill& pill = *state_.pill;
+        const std::string key = "pill|" + std::to_string(pill.speed) + "|" + pill.label;
+        const Image image = c_.cachedOverlay(key, [&] { return Overlays::pill(pill.speed, pill.label, c_.scale_); });
+        const double inset = badgeInset * c_.scale_;
+        const Rect place{c_.window_.x + c_.window_.width - image.width() - inset,
+                         maxY(c_.window_) - image.height() - inset, double(image.width()), double(image.height())};
+        const Rect at = toRaster(place, H_);
+        raster::compositeOver(canvas, Overlays::fade(placed(image, at.x, at.y), pill.opacity), pool_);
+    }
+
+    void drawClock(Bitmap& canvas) {
+        if (!state_.clock) return;
+        const std::string text = Scene::clock(*state_.clock);
+        const Image image = c_.cachedOverlay("clock|" + text, [&] { return Overlays::clockBadge(text, c_.scale_); });
+        const double inset = badgeInset * c_.scale_;
+        const Rect place{c_.window_.x + inset, c_.window_.y + inset, double(image.width()), double(image.height())};
+        const Rect at = toRaster(place, H_);
+        raster::compositeOver(canvas, placed(image, at.x, at.y), pool_);
+    }
+
+    // The camera's centred square in the bubble, over its baked shadow and ring; shrunk toward
+    // its corner while the view is zoomed in.
+    void drawBubble(const Image& camera, Bitmap& canvas) {
+        if (!c_.bubble_ || camera.isNull()) return;
+        const Bubble& bubble = *c_.bubble_;
+        const double shrink = state_.cameraScale;
+        if (!(shrink > 0)) return;
+        const bool scaled = shrink < nearlyOne;
+        Rect rect = bubble.place.rect;
+        const Point anchor = bubble.place.anchor;
+        if (scaled) {
+            rect = {anchor.x + shrink * (rect.x - anchor.x), anchor.y + shrink * (rect.y - anchor.y), rect.width * shrink,
+                    rect.height * shrink};
+        }
+        const Rect onImage = toRaster(rect, H_);
+        Image under = bubble.under;
+        Image mask = bubble.mask;
+        if (scaled) {
+            const Point pivot = toRaster(anchor, H_);
+            // Two-tap filtering is enough for a soft shadow and a smooth edge shrunk by at most a
+            // quarter, and four times cheaper than the windowed filter on a bubble that moves.
+            const double offsetX = pivot.x * (1 - shrink);
+            const double offsetY = pivot.y * (1 - shrink);
+            under = raster::transformImage(under, shrink, shrink, offsetX, offsetY, raster::ResampleFilter::bilinear);
+            mask = raster::transformImage(mask, shrink, shrink, offsetX, offsetY, raster::ResampleFilter::bilinear);
+        }
+        const double q = std::min(camera.width(), camera.height());
+        const RectF square{camera.origin().x + (camera.width() - q) * 0.5, camera.origin().y + (camera.height() - q) * 0.5,
+                           q, q};
+        const Image picture = threadResampler(pool_).resample(
+            camera, square, onImage, {raster::Edges::clamp, raster::ResampleFilter::automatic, bubble.mirror});
+        composeBubble(canvas, under, picture, mask, pool_);
+    }
+
+    void drawCaption(Bitmap& canvas) {
+        if (!state_.caption || !(state_.caption->opacity > faintest) || !c_.captions_) return;
+        const FrameState::Caption& caption = *state_.caption;
+        const CaptionLook& look = *c_.captions_;
+        if (caption.line < 0 || std::size_t(caption.line) >= look.lines.size()) return;
+        const int active = look.style == "highlight" ? caption.word : -1;
+        const std::string key = "cap|" + std::to_string(caption.line) + "|" + std::to_string(active);
+        const double W = c_.width_;
+        const Image image = c_.cachedOverlay(key, [&] {
+            return Overlays::captionLine(look.lines[std::size_t(caption.line)], active, look.style, look.size * H_,
+                                         captionWidth * W);
+        });
+        const Rect place{(W - image.width()) * 0.5, look.bottom * H_, double(image.width()), double(image.height())};
+        const Rect at = toRaster(place, H_);
+        raster::compositeOver(canvas, Overlays::fade(placed(image, at.x, at.y), caption.opacity), pool_);
+    }
+
+    // The end card over a veil of the whole canvas, faded as one; it settles from above.
+    void drawEndCard(Bitmap& canvas) {
+        const double opacity = state_.endOpacity;
+        if (!(opacity > faintest) || c_.endCard_.isNull()) return;
+        const Image& card = c_.endCard_;
+        Bitmap veiled(c_.width_, c_.height_);
+        raster::fillRect(veiled, veiled.extent(), endVeil);
+        raster::compositeOver(veiled,
+                              sliding(card, (c_.width_ - card.width()) * 0.5, (H_ - card.height()) * 0.5,
+                                      -endSettle * c_.scale_ * (1 - opacity)),
+                              pool_);
+        raster::compositeOver(canvas, Overlays::fade(std::move(veiled).freeze(), opacity), pool_);
+    }
+
+    const Compositor& c_;
+    const FrameState& state_;
+    NRect view_;
+    double H_;
+    raster::WorkerPool& pool_;
+    double pointerBase_ = 0;
+    double largest_ = 0;
+};
+
+Image Compositor::frame(const Image& source, const FrameState& state, const Image* camera) const {
+    Bitmap canvas(width_, height_);
+    frame(source, state, camera, canvas);
+    return std::move(canvas).freeze();
+}
+
+void Compositor::frame(const Image& source, const FrameState& state, const Image* camera, Bitmap& into) const {
+    if (into.isNull() || into.width() != width_ || into.height() != height_) into = Bitmap(width_, height_);
+    into.setOrigin({0, 0});
+    FramePainter(*this, state).paint(source, camera, into);
+}
+
+} // namespace vi
