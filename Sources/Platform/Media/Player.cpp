@@ -14,6 +14,19 @@ constexpr int kFeedSlack = 4;
 // A time this close below a frame boundary counts as on it (times arrive as doubles).
 constexpr double kBoundarySlack = 1e-6;
 
+// Whether two tracks show the same frames at every output time.
+bool sameFrames(const CompositionTrack& a, const CompositionTrack& b) {
+    const auto& x = a.segments();
+    const auto& y = b.segments();
+    if (x.size() != y.size()) return false;
+    for (size_t i = 0; i < x.size(); ++i) {
+        if (!(x[i].target == y[i].target) || x[i].source != y[i].source || x[i].sourceTrack != y[i].sourceTrack)
+            return false;
+        if (x[i].asset && y[i].asset && x[i].asset->path() != y[i].asset->path()) return false;
+    }
+    return true;
+}
+
 int defaultWorkers() {
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     return std::clamp(cores / 2, 2, 6);
@@ -53,6 +66,8 @@ void Player::replaceItem(std::shared_ptr<const Composition> composition, VideoCo
     const double at = currentTime();
     scheduler_->stop();
     clock_.halt();
+    const auto previousComposition = composition_;
+    const double previousFps = fps_;
     composition_ = std::move(composition);
     duration_ = composition_ ? composition_->duration().seconds() : 0;
     const double fps = video.frameRate > 0 ? video.frameRate : 60;
@@ -76,12 +91,27 @@ void Player::replaceItem(std::shared_ptr<const Composition> composition, VideoCo
     }
     clock_.use(hasSound && audio_ ? static_cast<PlaybackClock*>(audio_.get()) : &steady_);
 
+    std::shared_ptr<Composer> previous;
+    {
+        std::lock_guard lock(shared_);
+        previous = composer_;
+    }
     auto composer = std::make_shared<Composer>();
     composer->video = std::move(video);
     if (composition_)
-        for (const CompositionTrack* track : composition_->tracks(TrackKind::video))
+        for (const CompositionTrack* track : composition_->tracks(TrackKind::video)) {
+            // A track that shows the same frames as before keeps its reader and decoder.
+            if (previous && previousComposition && fps_ == previousFps) {
+                const auto kept = previous->feeds.find(track->trackID());
+                const CompositionTrack* old = previousComposition->track(track->trackID());
+                if (kept != previous->feeds.end() && old && sameFrames(*old, *track)) {
+                    composer->feeds[track->trackID()] = kept->second;
+                    continue;
+                }
+            }
             composer->feeds[track->trackID()] =
                 std::make_shared<TrackFeed>(composition_, track->trackID(), fps_, options_.ahead + kFeedSlack);
+        }
     {
         std::lock_guard lock(shared_);
         composer_ = std::move(composer);

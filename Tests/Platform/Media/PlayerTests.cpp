@@ -30,6 +30,7 @@ MediaTime sec(double seconds) { return MediaTime::fromSeconds(seconds); }
 
 // A 4 s barcoded recording laid out as: source [0, 1) at 1x, a cut, then source [2, 4) at 4x.
 struct CutAndSpeedUp {
+    std::filesystem::path path;
     std::shared_ptr<const Composition> composition;
     int videoTrack = 0;
 
@@ -38,15 +39,18 @@ struct CutAndSpeedUp {
         spec.duration = 4;
         spec.fps = kSourceFps;
         spec.sounds = std::move(sounds);
-        const auto recording = vi::test::makeRecording(folder / "recording.mp4", spec);
-        const Asset asset = Asset::open(recording.path);
+        path = vi::test::makeRecording(folder / "recording.mp4", spec).path;
+        composition = layOut(Asset::open(path), &videoTrack);
+    }
+
+    static std::shared_ptr<const Composition> layOut(const Asset& asset, int* videoTrack) {
         auto made = std::make_shared<Composition>();
         CompositionTrack* video = made->addMutableTrack(TrackKind::video);
         video->insertTimeRange({sec(0), sec(1)}, asset, 0, sec(0));
         video->insertTimeRange({sec(2), sec(2)}, asset, 0, sec(1));
         video->scaleTimeRange({sec(1), sec(2)}, sec(0.5));
-        videoTrack = video->trackID();
-        composition = std::move(made);
+        *videoTrack = video->trackID();
+        return made;
     }
 
     // The source frame shown at an output time: the last at or before the source time there.
@@ -179,6 +183,23 @@ TEST(Player, ARenderSizeChangeWhilePausedRemakesTheShownFrameAtTheNewSize) {
     EXPECT_EQ(sink.last()->picture.width(), 180);
     EXPECT_EQ(sink.last()->picture.height(), 320);
     EXPECT_NEAR(sink.last()->time, 42 / 60.0, 1e-6);
+}
+
+TEST(Player, ReplacingTheItemKeepsTheDecodersOfTracksThatShowTheSameFrames) {
+    vi::test::TempDir folder;
+    const CutAndSpeedUp item(folder.path());
+    int track = 0;
+    const auto sameLayout = CutAndSpeedUp::layOut(Asset::open(item.path), &track);
+    RecordingSink sink;
+    Player player(sink, silent());
+    player.replaceItem(item.composition, copyingComposition(item.videoTrack));
+    ASSERT_TRUE(sink.waitFor(1, 5s));
+    // With the file gone, only a decoder that is still open can show a frame.
+    std::filesystem::rename(item.path, folder.path() / "moved.mp4");
+    player.replaceItem(sameLayout, copyingComposition(track));
+    player.seek(1.2);
+    ASSERT_TRUE(sink.waitFor(2, 5s));
+    EXPECT_EQ(barcodeOf(sink.last()->picture), CutAndSpeedUp::sourceFrameAt(72 / 60.0));
 }
 
 TEST(CompositionSound, ASeekStartsTheSoundAtThatOutputTimeAcrossACut) {
