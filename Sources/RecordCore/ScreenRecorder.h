@@ -30,7 +30,8 @@ class ScreenStream;
 // microphone, into one MP4 file whose time 0 is the first captured frame. Frames arrive on the
 // capture thread and go to the encoder thread; sound joins the capture thread's order, so that
 // sound from before the first frame is left out. The file is written in fragments of at most half a
-// second, so a crash loses little.
+// second, so a crash loses little, and is given a complete index at stop, so it opens and seeks like
+// a plain MP4.
 class ScreenRecorder {
 public:
     using Source = capture::ScreenSource;

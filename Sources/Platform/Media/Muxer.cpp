@@ -1,5 +1,6 @@
 #include "Platform/Media/Muxer.h"
 
+#include "Platform/Media/FragmentIndex.h"
 #include "Platform/Media/MediaError.h"
 
 #include <algorithm>
@@ -123,6 +124,10 @@ void Muxer::close()
             std::filesystem::remove(writingPath_, ignored);
         throw writeError("av_write_trailer", result);
     }
+    // A finished fragmented file gets a complete index, so that it opens and seeks like a plain
+    // MP4; where that cannot be done it stays a valid fragmented file.
+    if (options_.fragmented)
+        indexFragmentedFile(writingPath_);
     if (writingPath_ != destination_) {
         std::error_code error;
         std::filesystem::rename(writingPath_, destination_, error);

@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +35,28 @@ std::pair<pid_t, int> startChild(const std::filesystem::path& output, int readyA
     }
     close(pipeEnds[1]);
     return {pid, pipeEnds[0]};
+}
+
+// The types of a file's top-level boxes, in order.
+std::vector<std::string> topLevelBoxes(const std::filesystem::path& path)
+{
+    std::vector<std::string> types;
+    std::ifstream in(path, std::ios::binary);
+    const auto size = static_cast<uint64_t>(std::filesystem::file_size(path));
+    for (uint64_t at = 0; at + 8 <= size;) {
+        unsigned char header[16] = {};
+        in.seekg(static_cast<std::streamoff>(at));
+        in.read(reinterpret_cast<char*>(header), static_cast<std::streamsize>(std::min<uint64_t>(16, size - at)));
+        uint64_t length = uint64_t(header[0]) << 24 | uint64_t(header[1]) << 16 | uint64_t(header[2]) << 8 | header[3];
+        if (length == 1)
+            for (int i = 8; i < 16; ++i)
+                length = (i == 8 ? 0 : length << 8) | header[i];
+        types.emplace_back(reinterpret_cast<const char*>(header + 4), 4);
+        if (length < 8)
+            break;
+        at += length;
+    }
+    return types;
 }
 
 TEST(FragmentedWriter, AKilledWriterLeavesAPlayableFileUpToItsLastFragment)
@@ -79,6 +106,9 @@ TEST(FragmentedWriter, AFinishedFragmentedFileReadsLikeAnyOther)
     ASSERT_EQ(frames.size(), made.frameTimes.size());
     for (size_t i = 0; i < frames.size(); ++i)
         EXPECT_EQ(frames[i].index, static_cast<int>(i));
+    // Finished, the fragments sit inside one media box with a complete index after it, so readers
+    // open it as a plain MP4 instead of walking every fragment.
+    EXPECT_EQ(topLevelBoxes(made.path), (std::vector<std::string>{"ftyp", "mdat", "moov"}));
 }
 
 } // namespace
