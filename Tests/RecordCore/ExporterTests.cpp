@@ -2,6 +2,7 @@
 #include "Platform/Media/Asset.h"
 #include "Platform/Media/MediaError.h"
 #include "Platform/Media/VideoTrackReader.h"
+#include "RecordCore/CompositorGeometry.h"
 #include "RecordCore/Exporter.h"
 #include "RecordCore/RecordError.h"
 #include "Support/FrameBarcode.h"
@@ -185,6 +186,55 @@ TEST_F(ExporterTest, EveryOutputFrameShowsTheSourceFrameThePlanPutsThere)
         EXPECT_NEAR(found[k], expected[k], 0.01) << k;
     EXPECT_LT(test::rms(sound, 1.0, 1.25), 0.002);
     EXPECT_LT(test::rms(sound, 1.76, 2.7), 0.002);
+}
+
+// The camera bubble, made large and square so its frames' barcodes can be read back: a camera
+// that started 0.5 s after the screen follows the screen through a 2x stretch.
+TEST_F(ExporterTest, TheBubbleShowsTheCameraFrameOfTheSameMoment)
+{
+    test::RecordingSpec cameraSpec;
+    cameraSpec.width = 192;
+    cameraSpec.height = 192;
+    cameraSpec.duration = 3;
+    const auto camera = test::makeRecording(*dir / "camera.mp4", cameraSpec);
+    constexpr double offset = 0.5;
+    InputLog log;
+    log.cameraOffset = offset;
+    ExportOptions options = smallOptions();
+    options.log = log;
+    options.camera = camera.path;
+    options.bitrate = 3'000'000;
+    options.project.cameraShape = "square";
+    options.project.cameraSize = 0.9;
+    options.project.cameraCorner = "mc";
+    options.project.cameraMirror = false;
+    const Plan plan = test::planOver(spec, {{0, 1, 1, Reason::normal}, {1, 3, 2, Reason::idle}, {3, 4, 1, Reason::normal}});
+    const fs::path out = *dir / "camera-out.mp4";
+    Exporter::exportVideo(recording->path, plan, options, out);
+
+    const auto style = CameraStyle::of(options.project);
+    ASSERT_TRUE(style);
+    const auto bubble = CompositorGeometry::bubble(*style, 320, 180, 1.0 / 6, OutputFormat::youtube, false);
+    const int side = static_cast<int>(bubble.rect.width);
+    const int left = static_cast<int>(bubble.rect.x);
+    const int top = 180 - static_cast<int>(bubble.rect.y) - side; // the geometry's origin is bottom-left
+    media::VideoTrackReader reader(media::Asset::open(out));
+    int checked = 0;
+    for (int i = 0; auto frame = reader.next(); ++i) {
+        const double c = plan.sourceTime(i / 30.0) - offset;
+        if (c < 0 || c > 2.9)
+            continue;
+        int expected = 0;
+        for (size_t k = 0; k < camera.frameTimes.size(); ++k)
+            if (camera.frameTimes[k] <= c + 1e-6)
+                expected = static_cast<int>(k);
+        const media::PixelBuffer& picture = frame->picture;
+        const auto inBubble = media::ImageView::bgra(picture.data(0) + top * picture.stride(0) + 4 * left, side, side,
+                                                     picture.stride(0));
+        EXPECT_EQ(test::FrameBarcode::read(inBubble), expected) << "output frame " << i;
+        ++checked;
+    }
+    EXPECT_GT(checked, 50);
 }
 
 TEST_F(ExporterTest, ColoursComeBackAsTheyWentIn)
