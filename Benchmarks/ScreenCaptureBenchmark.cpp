@@ -189,11 +189,12 @@ int main(int argc, char** argv) {
         waitFor(animator);
         ours = describe(file, cpuSeconds(after) - cpuSeconds(before));
 
-        // The fragmented file against the same media as a plain MP4 (index written once at the end).
+        // The finished recording (fragments under a complete index added at stop) against the same
+        // media remuxed into a plain MP4.
         const auto plain = (folder / "plain.mp4").string();
         const std::string remux = "ffmpeg -hide_banner -loglevel error -y -i '" + file + "' -map 0 -c copy '" + plain + "'";
         if (std::system(remux.c_str()) == 0) {
-            std::printf("open + seek to %d s: fragmented %.1f ms, plain %.1f ms\n", seconds / 2,
+            std::printf("open + seek to %d s: recording %.1f ms, plain MP4 %.1f ms\n", seconds / 2,
                         openAndSeekMilliseconds(file, seconds / 2.0), openAndSeekMilliseconds(plain, seconds / 2.0));
         }
     }
