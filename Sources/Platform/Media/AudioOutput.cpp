@@ -40,6 +40,7 @@ AudioOutput::AudioOutput(SoundSource& source, const std::string& sink) : sound_(
     } catch (const capture::CaptureError& error) {
         throw MediaError(MediaErrorKind::openFailed, "there is no sound server to play through", error.what());
     }
+    mainloop_ = context_->mainloop();
     capture::PulseContext::Lock lock(*context_);
     const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(kAudioSampleRate), uint8_t(kAudioChannels)};
     stream_ = pa_stream_new(context_->get(), "Preview", &spec, nullptr);
@@ -106,21 +107,21 @@ void AudioOutput::onStreamState(pa_stream* stream, void* userdata) {
             if (!self->running_) self->fallback_.halt();
         }
     }
-    self->context_->signal();
+    pa_threaded_mainloop_signal(self->mainloop_, 0);
 }
 
 void AudioOutput::onWritable(pa_stream*, std::size_t, void* userdata) {
-    static_cast<AudioOutput*>(userdata)->context_->signal();
+    pa_threaded_mainloop_signal(static_cast<AudioOutput*>(userdata)->mainloop_, 0);
 }
 
-void AudioOutput::onTiming(pa_stream*, int success, void* userdata) {
+void AudioOutput::onTiming(pa_stream* stream, int success, void* userdata) {
     auto* self = static_cast<AudioOutput*>(userdata);
-    if (success) self->takeTiming();
-    self->context_->signal();
+    if (success) self->takeTiming(stream);
+    pa_threaded_mainloop_signal(self->mainloop_, 0);
 }
 
-void AudioOutput::takeTiming() {
-    const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+void AudioOutput::takeTiming(pa_stream* stream) {
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
     if (!timing || timing->read_index_corrupt) return;
     std::lock_guard guard(mutex_);
     if (!running_ || !primed_) return;

@@ -4,6 +4,7 @@
 #include "Platform/Media/SoundAtRate.h"
 #include "Platform/Media/SoundSource.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include <thread>
 
 typedef struct pa_stream pa_stream;
+typedef struct pa_threaded_mainloop pa_threaded_mainloop;
 
 namespace vi::capture {
 class PulseContext;
@@ -50,7 +52,7 @@ private:
     // With the server's lock held: stops the stream and drops what it holds.
     void stopStreamLocked();
     // With the server's lock held: notes how far the server has played.
-    void takeTiming();
+    void takeTiming(pa_stream* stream);
     double nowLocked() const; // with mutex_ held
 
     SoundAtRate sound_;
@@ -79,6 +81,9 @@ private:
     double held_ = 0;           // the time while halted
     mutable double lastNow_ = 0;
     SteadyPlaybackClock fallback_; // runs on when the server fails
+
+    // Set once before the stream exists, read by the server's thread in callbacks.
+    std::atomic<pa_threaded_mainloop*> mainloop_{nullptr};
 
     std::unique_ptr<capture::PulseContext> context_; // its thread starts after the rest exists
 };

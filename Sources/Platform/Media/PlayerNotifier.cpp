@@ -1,11 +1,12 @@
 #include "Platform/Media/PlayerNotifier.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
+#include <QEvent>
 #include <QObject>
 #include <QThread>
 #include <QTimer>
 
+#include <deque>
 #include <vector>
 
 namespace vi::media {
@@ -47,13 +48,56 @@ struct PlayerNotifier::Shared {
         std::lock_guard lock(mutex);
         return alive;
     }
+
+    // Calls waiting for the GUI thread. They travel through this queue under our own lock
+    // rather than inside Qt's event, so their hand-over is ordered where race checkers see it.
+    std::deque<std::function<void()>> waiting;
+
+    void enqueue(std::function<void()> call) {
+        std::lock_guard lock(mutex);
+        waiting.push_back(std::move(call));
+    }
+
+    void runWaiting() {
+        std::deque<std::function<void()>> calls;
+        {
+            std::lock_guard lock(mutex);
+            calls.swap(waiting);
+            if (!alive) return;
+        }
+        for (auto& call : calls)
+            if (isAlive()) call();
+    }
 };
+
+namespace {
+
+// Lives on the GUI thread; each posted event tells it to run the waiting calls.
+class Receiver final : public QObject {
+public:
+    explicit Receiver(std::shared_ptr<PlayerNotifier::Shared> shared) : shared_(std::move(shared)) {}
+
+    static QEvent::Type wakeType() {
+        static const auto type = QEvent::Type(QEvent::registerEventType());
+        return type;
+    }
+
+protected:
+    // Only our wake-up events are custom ones; Qt sorts them here without our code reading
+    // the event, whose hand-over between threads race checkers cannot follow.
+    void customEvent(QEvent*) override { shared_->runWaiting(); }
+
+private:
+    std::shared_ptr<PlayerNotifier::Shared> shared_;
+};
+
+} // namespace
 
 PlayerNotifier::PlayerNotifier(std::function<double()> currentTime) : shared_(std::make_shared<Shared>()) {
     shared_->currentTime = std::move(currentTime);
     auto* application = QCoreApplication::instance();
     if (!application) return;
-    receiver_ = new QObject;
+    receiver_ = new Receiver(shared_);
     ticker_ = new QTimer(receiver_);
     ticker_->setTimerType(Qt::PreciseTimer);
     ticker_->setInterval(1000 / ticksPerSecond);
@@ -62,8 +106,10 @@ PlayerNotifier::PlayerNotifier(std::function<double()> currentTime) : shared_(st
 }
 
 PlayerNotifier::~PlayerNotifier() {
+    std::deque<std::function<void()>> dropped; // let go of outside the lock
     {
         std::lock_guard lock(shared_->mutex);
+        dropped.swap(shared_->waiting);
         shared_->alive = false;
         shared_->timeObservers.clear();
         shared_->endObservers.clear();
@@ -100,12 +146,8 @@ void PlayerNotifier::post(std::function<void()> call) {
         if (shared_->isAlive()) call();
         return;
     }
-    QMetaObject::invokeMethod(
-        receiver_,
-        [shared = shared_, call = std::move(call)] {
-            if (shared->isAlive()) call();
-        },
-        Qt::QueuedConnection);
+    shared_->enqueue(std::move(call));
+    QCoreApplication::postEvent(receiver_, new QEvent(Receiver::wakeType()));
 }
 
 void PlayerNotifier::setPlaying(bool playing) {
@@ -113,29 +155,24 @@ void PlayerNotifier::setPlaying(bool playing) {
         shared_->tellTime();
         return;
     }
-    QTimer* ticker = ticker_;
     // The timer belongs to the GUI thread and is started and stopped there; it is a child of
     // the receiver, so it exists for as long as calls queued on the receiver can run.
-    QMetaObject::invokeMethod(
-        receiver_,
-        [shared = shared_, ticker, playing] {
-            if (!shared->isAlive()) return;
-            if (playing) {
-                ticker->start();
-            } else {
-                ticker->stop();
-            }
-            shared->tellTime();
-        },
-        Qt::QueuedConnection);
+    post([shared = shared_.get(), ticker = ticker_, playing] {
+        if (playing) {
+            ticker->start();
+        } else {
+            ticker->stop();
+        }
+        shared->tellTime();
+    });
 }
 
 void PlayerNotifier::postTime() {
-    post([shared = shared_] { shared->tellTime(); });
+    post([shared = shared_.get()] { shared->tellTime(); });
 }
 
 void PlayerNotifier::postEnd() {
-    post([shared = shared_] { shared->tellEnd(); });
+    post([shared = shared_.get()] { shared->tellEnd(); });
 }
 
 } // namespace vi::media

@@ -42,8 +42,9 @@ public:
     // Runs `call` once on the GUI thread.
     void post(std::function<void()> call);
 
+    struct Shared; // what queued calls reach; outlives the notifier while calls wait
+
 private:
-    struct Shared;
     std::shared_ptr<Shared> shared_;
     QObject* receiver_ = nullptr; // lives on the GUI thread
     QTimer* ticker_ = nullptr;    // a child of the receiver
