@@ -442,6 +442,13 @@ private:
         bool video = false;
     };
 
+    // Durations in the header's coarser timescale, to the nearest tick, so a track's end moves by
+    // at most half a tick.
+    uint64_t toMovieTime(uint64_t mediaTime, uint32_t mediaTimescale) const
+    {
+        return (mediaTime * movieTimescale_ + mediaTimescale / 2) / mediaTimescale;
+    }
+
     Track describe(const Box& trak) const
     {
         Track track;
@@ -514,7 +521,7 @@ private:
                             const int32_t mediaTime = int32_t(be32(entry + 4));
                             const int64_t start = std::max<int64_t>(mediaTime, 0);
                             const uint64_t media = presentationEnd > start ? uint64_t(presentationEnd - start) : 0;
-                            put32(entry, fits32(media * movieTimescale_ / track.timescale));
+                            put32(entry, fits32(toMovieTime(media, track.timescale)));
                         }
                         editsDuration += be32(entry);
                     }
@@ -525,7 +532,7 @@ private:
         };
         Bytes out = rebuild(rebuild, trak);
         if (editsDuration == 0)
-            editsDuration = mediaEnd * movieTimescale_ / track.timescale;
+            editsDuration = toMovieTime(mediaEnd, track.timescale);
         // tkhd is the trak's first child: its duration sits 20 bytes into its body.
         const auto parts = children(out, 8, out.size());
         const Box* tkhd = child(parts, "tkhd");
