@@ -64,7 +64,10 @@ void TrackFeed::run() {
     }
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return quit_ || int64_t(frames_.size()) < ahead_; });
+        // Read while there is room, and always while a worker waits for a frame not read yet:
+        // frames the scheduler passed over can fill the room and are only cleared when a frame
+        // is taken, so waiting for room alone could wait for ever.
+        changed_.wait(lock, [&] { return quit_ || int64_t(frames_.size()) < ahead_ || next_ <= wanted_; });
         if (quit_) return;
         const int64_t index = next_;
         const uint64_t generation = generation_;
