@@ -38,11 +38,19 @@ inline SoundMeasure measure(const std::vector<float>& samples, double from, doub
     const auto begin = static_cast<std::size_t>(from * 48000);
     const auto end = std::min(samples.size(), static_cast<std::size_t>(to * 48000));
     if (end <= begin + 1) return {};
+    // Crossings count only swings past a small level either side of zero, so that the encoder's
+    // faint noise around a tone's edges is not taken for pitch.
+    constexpr float swing = 0.02f;
     double sum = 0;
     int crossings = 0;
+    int side = 0; // -1 below -swing, +1 above +swing, 0 not yet known
     for (std::size_t i = begin; i < end; ++i) {
         sum += double(samples[i]) * samples[i];
-        if (i > begin && (samples[i - 1] < 0) != (samples[i] < 0)) ++crossings;
+        const int now = samples[i] > swing ? 1 : (samples[i] < -swing ? -1 : 0);
+        if (now != 0) {
+            if (side != 0 && now != side) ++crossings;
+            side = now;
+        }
     }
     const double seconds = static_cast<double>(end - begin) / 48000;
     return {std::sqrt(sum / static_cast<double>(end - begin)), crossings / seconds};
