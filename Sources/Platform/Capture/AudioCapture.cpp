@@ -108,7 +108,8 @@ void AudioCapture::read() {
         std::size_t bytes = 0;
         if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) return;
         const int frames = static_cast<int>(bytes / bytesPerFrame);
-        // A hole (data lost by the server) carries no samples; the clock sees the gap in the next stamp.
+        // A hole (data lost by the server) carries no samples but keeps its place in time.
+        if (!data && frames > 0) clock_.skip(frames);
         if (data && frames > 0) {
             // The chunk began as long ago as everything still unread lasts, plus the time the sound
             // spent in the device's own buffer. The server's overall latency figure is not used: for

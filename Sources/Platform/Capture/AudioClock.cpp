@@ -11,14 +11,27 @@ namespace {
 constexpr double correctionGain = 0.02;
 } // namespace
 
+void AudioClock::anchorAt(double measuredStart) {
+    anchored_ = true;
+    anchor_ = measuredStart - static_cast<double>(frames_) / rate_;
+    correction_ = 0;
+    offFrames_ = 0;
+}
+
 double AudioClock::stamp(int frames, double measuredStart) {
     const double counted = anchor_ + static_cast<double>(frames_) / rate_;
     const double error = measuredStart - (counted + correction_);
-    if (!anchored_ || std::abs(error) > discontinuity) {
-        anchored_ = true;
-        anchor_ = measuredStart - static_cast<double>(frames_) / rate_;
-        correction_ = 0;
+    if (!anchored_ || std::abs(error) > certainBreak) {
+        anchorAt(measuredStart);
+    } else if (std::abs(error) > discontinuity) {
+        // Keep counting until the offset has held long enough to be a break, not a stall.
+        if (static_cast<double>(offFrames_) / rate_ >= confirmation) {
+            anchorAt(measuredStart);
+        } else {
+            offFrames_ += frames;
+        }
     } else {
+        offFrames_ = 0;
         correction_ += error * correctionGain;
     }
     const double stamped = anchor_ + static_cast<double>(frames_) / rate_ + correction_;
