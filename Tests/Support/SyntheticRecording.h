@@ -45,7 +45,7 @@ std::filesystem::path makeAudioOnlyFile(const std::filesystem::path& path, const
 SyntheticRecording makeCameraClip(const std::filesystem::path& path, double duration = 2, int width = 320,
                                   int height = 180, double fps = 30);
 
-// Draws frame `index` at time `t` of `spec` into a BGRA picture of the spec's size.
+// Draws frame `index` at time `t` of `spec` into a BGRA picture of that recording's size.
 void drawRecordingFrame(const media::PixelBuffer& bgra, const RecordingSpec& spec, int index, double t);
 
 // Where the square's left edge is at time `t` (pixels), for tests that look for motion.
