@@ -43,15 +43,7 @@ void AudioCapture::start() {
     if (pa_stream_connect_record(stream, device, &attributes, flags) < 0) {
         failure = context_->lastError();
     } else {
-        for (;;) {
-            const auto state = pa_stream_get_state(stream);
-            if (state == PA_STREAM_READY) break;
-            if (!PA_STREAM_IS_GOOD(state)) {
-                failure = context_->lastError();
-                break;
-            }
-            pa_threaded_mainloop_wait(context_->mainloop());
-        }
+        failure = context_->waitUntilReady(stream);
     }
     if (!failure.empty()) {
         pa_stream_set_state_callback(stream, nullptr, nullptr);

@@ -67,4 +67,13 @@ void PulseContext::wait(pa_operation* operation) const {
 
 std::string PulseContext::lastError() const { return pa_strerror(pa_context_errno(context_)); }
 
+std::string PulseContext::waitUntilReady(pa_stream* stream) const {
+    for (;;) {
+        const auto state = pa_stream_get_state(stream);
+        if (state == PA_STREAM_READY) return {};
+        if (!PA_STREAM_IS_GOOD(state)) return lastError();
+        pa_threaded_mainloop_wait(mainloop_);
+    }
+}
+
 } // namespace vi::capture

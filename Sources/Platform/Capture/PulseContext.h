@@ -2,6 +2,7 @@
 
 #include <pulse/context.h>
 #include <pulse/operation.h>
+#include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
 #include <string>
@@ -38,6 +39,9 @@ public:
     void wait(pa_operation* operation) const;
     void signal() const { pa_threaded_mainloop_signal(mainloop_, 0); }
     std::string lastError() const;
+    // Waits, with the main loop locked, until a just-connected stream is ready. Returns the
+    // server's reason when the stream failed instead, or an empty text.
+    std::string waitUntilReady(pa_stream* stream) const;
 
 private:
     pa_threaded_mainloop* mainloop_ = nullptr;

@@ -60,15 +60,7 @@ AudioOutput::AudioOutput(SoundSource& source, const std::string& sink) : sound_(
         < 0) {
         failure = context_->lastError();
     } else {
-        for (;;) {
-            const auto state = pa_stream_get_state(stream_);
-            if (state == PA_STREAM_READY) break;
-            if (!PA_STREAM_IS_GOOD(state)) {
-                failure = context_->lastError();
-                break;
-            }
-            pa_threaded_mainloop_wait(context_->mainloop());
-        }
+        failure = context_->waitUntilReady(stream_);
     }
     if (!failure.empty()) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
