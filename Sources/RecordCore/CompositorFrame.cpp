@@ -65,12 +65,19 @@ raster::Resampler& threadResampler(raster::WorkerPool& pool) {
     return *resampler;
 }
 
-// The window's picture is built in a bitmap kept per thread, reused while its size holds.
-Bitmap& threadLayer(const IntRect& area) {
-    thread_local Bitmap layer;
-    if (layer.isNull() || layer.width() != area.width || layer.height() != area.height) layer = Bitmap(area);
-    layer.setOrigin({area.x, area.y});
-    return layer;
+// An overlay laid at an opacity without making a faded copy; opacities this close to 1 lay it
+// as it is.
+void layOver(Bitmap& onto, const Image& image, double opacity, raster::WorkerPool& pool) {
+    raster::compositeOver(onto, image, opacity < nearlyOne ? opacity : 1.0, pool);
+}
+
+// A card and its veil are faded as one, so they are first drawn together in a bitmap kept per
+// thread and reused while its extent holds (a canvas-sized allocation per frame otherwise).
+Bitmap& threadVeil(const IntRect& extent) {
+    thread_local Bitmap veil;
+    if (veil.isNull() || veil.width() != extent.width || veil.height() != extent.height) veil = Bitmap(extent);
+    veil.setOrigin({extent.x, extent.y});
+    return veil;
 }
 
 // A bitmap's pixels seen as an image, without copying (valid while the bitmap is unchanged).
@@ -109,16 +116,16 @@ public:
     void paint(const Image& source, const Image* camera, Bitmap& canvas) {
         const IntRect area = toRaster(c_.window_, H_).enclosingPixels().intersected({0, 0, c_.width_, c_.height_});
         const bool hasWindow = !area.isEmpty();
+        // The window's picture is drawn straight into its place on the canvas, clipped to the
+        // window; the backdrop then fills in around it through the rounded mask.
         if (hasWindow) {
-            Bitmap& layer = threadLayer(area);
-            drawSource(source, layer);
-            drawRipples(layer);
-            drawPointer(layer);
-            drawTitleCard(layer);
-            c_.windowMask_.compose(canvas, c_.backdrop_, viewOf(layer), pool_);
-        } else {
-            c_.windowMask_.compose(canvas, c_.backdrop_, {}, pool_);
+            Bitmap window = canvas.region(area);
+            drawSource(source, window);
+            drawRipples(window);
+            drawPointer(window);
+            drawTitleCard(window);
         }
+        c_.windowMask_.compose(canvas, c_.backdrop_, hasWindow ? area : IntRect{}, pool_);
         drawPill(canvas);
         drawClock(canvas);
         if (camera) drawBubble(*camera, canvas);
@@ -159,9 +166,7 @@ private:
             const Point centre = onImage(ripple.x, ripple.y);
             const double k = d / c_.rippleImage_.width();
             Image image = raster::transformImage(c_.rippleImage_, k, k, centre.x - d / 2, centre.y - d / 2);
-            const double alpha = 1 - p;
-            if (alpha < nearlyOne) image = Overlays::fade(image, alpha);
-            raster::compositeOver(layer, image, pool_);
+            layOver(layer, image, 1 - p, pool_);
         }
     }
 
@@ -173,7 +178,7 @@ private:
         if (!fits(k * c_.pointerImage_.height())) return;
         const Point at = onImage(state_.pointer->x, state_.pointer->y);
         const Image image = raster::transformImage(c_.pointerImage_, k, k, at.x - hotSpotX * k, at.y - hotSpotY * k);
-        raster::compositeOver(layer, Overlays::fade(image, state_.pointer->opacity), pool_);
+        layOver(layer, image, state_.pointer->opacity, pool_);
     }
 
     // The card over a veil, faded as one, in the window: it rises into place as it appears.
@@ -182,13 +187,13 @@ private:
         if (!(opacity > faintest) || c_.titleCard_.isNull()) return;
         const Image& card = c_.titleCard_;
         const Rect window = toRaster(c_.window_, H_);
-        Bitmap veiled(layer.extent());
+        Bitmap& veiled = threadVeil(layer.extent());
         raster::fillRect(veiled, veiled.extent(), titleVeil);
         raster::compositeOver(veiled,
                               sliding(card, window.midX() - card.width() * 0.5, window.midY() - card.height() * 0.5,
                                       titleRise * c_.scale_ * (1 - opacity)),
                               pool_);
-        raster::compositeOver(layer, Overlays::fade(std::move(veiled).freeze(), opacity), pool_);
+        layOver(layer, viewOf(veiled), opacity, pool_);
     }
 
     void drawPill(Bitmap& canvas) {
@@ -200,7 +205,7 @@ private:
         const Rect place{c_.window_.x + c_.window_.width - image.width() - inset,
                          maxY(c_.window_) - image.height() - inset, double(image.width()), double(image.height())};
         const Rect at = toRaster(place, H_);
-        raster::compositeOver(canvas, Overlays::fade(placed(image, at.x, at.y), pill.opacity), pool_);
+        layOver(canvas, placed(image, at.x, at.y), pill.opacity, pool_);
     }
 
     void drawClock(Bitmap& canvas) {
@@ -261,7 +266,7 @@ private:
         });
         const Rect place{(W - image.width()) * 0.5, look.bottom * H_, double(image.width()), double(image.height())};
         const Rect at = toRaster(place, H_);
-        raster::compositeOver(canvas, Overlays::fade(placed(image, at.x, at.y), caption.opacity), pool_);
+        layOver(canvas, placed(image, at.x, at.y), caption.opacity, pool_);
     }
 
     // The end card over a veil of the whole canvas, faded as one; it settles from above.
@@ -269,13 +274,13 @@ private:
         const double opacity = state_.endOpacity;
         if (!(opacity > faintest) || c_.endCard_.isNull()) return;
         const Image& card = c_.endCard_;
-        Bitmap veiled(c_.width_, c_.height_);
+        Bitmap& veiled = threadVeil({0, 0, c_.width_, c_.height_});
         raster::fillRect(veiled, veiled.extent(), endVeil);
         raster::compositeOver(veiled,
                               sliding(card, (c_.width_ - card.width()) * 0.5, (H_ - card.height()) * 0.5,
                                       -endSettle * c_.scale_ * (1 - opacity)),
                               pool_);
-        raster::compositeOver(canvas, Overlays::fade(std::move(veiled).freeze(), opacity), pool_);
+        layOver(canvas, viewOf(veiled), opacity, pool_);
     }
 
     const Compositor& c_;

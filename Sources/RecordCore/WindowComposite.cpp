@@ -65,13 +65,12 @@ WindowComposite::WindowComposite(raster::Image mask) : mask_(std::move(mask)) {
     }
 }
 
-void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::Image& picture,
+void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::IntRect& drawn,
                               raster::WorkerPool& pool) const {
     const int width = canvas.width();
     const raster::IntRect area = mask_.isNull() ? raster::IntRect{} : mask_.extent().intersected(canvas.extent());
-    const raster::IntRect shown = picture.isNull() ? raster::IntRect{} : picture.extent();
     pool.parallelFor(canvas.height(), [&](int first, int last) {
-        std::vector<Pixel> clear;
+        std::vector<Pixel> partial;
         for (int y = first; y < last; ++y) {
             Pixel* out = canvas.pixels(y);
             const Pixel* back = backdrop.pixels(y);
@@ -81,27 +80,24 @@ void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backd
             }
             // Rows of the mask and the picture from the area's left edge on.
             const Pixel* cover = mask_.pixels(y - mask_.origin().y) + (area.x - mask_.origin().x);
-            const Pixel* in = nullptr;
-            if (shown.x <= area.x && shown.right() >= area.right() && y >= shown.y && y < shown.bottom()) {
-                in = picture.pixels(y - shown.y) + (area.x - shown.x);
-            } else {
-                // A row the picture does not fully reach: transparent where it is missing.
-                clear.assign(std::size_t(area.width), Pixel{});
-                const int from = std::max(shown.x, area.x);
-                const int to = std::min(shown.right(), area.right());
-                if (y >= shown.y && y < shown.bottom() && to > from) {
-                    copy(clear.data() + (from - area.x), picture.pixels(y - shown.y) + (from - shown.x), to - from);
-                }
-                in = clear.data();
+            Pixel* row = out + area.x;
+            const Pixel* in = row;
+            if (!(drawn.x <= area.x && drawn.right() >= area.right() && y >= drawn.y && y < drawn.bottom())) {
+                // A row the picture does not fully reach: transparent where it is missing. The
+                // drawn part is set aside first, as the backdrop is about to cover it.
+                partial.assign(std::size_t(area.width), Pixel{});
+                const int from = std::max(drawn.x, area.x);
+                const int to = std::min(drawn.right(), area.right());
+                if (y >= drawn.y && y < drawn.bottom() && to > from) copy(partial.data() + (from - area.x), out + from, to - from);
+                in = partial.data();
             }
             const Span span = full_[std::size_t(y - mask_.origin().y)];
             const int begin = std::clamp(span.begin, area.x, area.right()) - area.x;
             const int end = std::clamp(span.end, area.x + begin, area.right()) - area.x;
-            Pixel* row = out + area.x;
             const Pixel* under = back + area.x;
             copy(out, back, area.x);
             blend(row, in, under, cover, begin);
-            copy(row + begin, in + begin, end - begin);
+            if (in != row) copy(row + begin, in + begin, end - begin);
             blend(row + end, in + end, under + end, cover + end, area.width - end);
             copy(out + area.right(), back + area.right(), width - area.right());
         }

@@ -7,20 +7,21 @@
 
 namespace vi {
 
-// Puts the window's picture on the backdrop through the window's rounded mask, filling the
-// whole canvas in one pass: outside the mask the backdrop is copied, where the mask covers
-// fully the picture is copied, and only the anti-aliased edge is blended. This is the largest
-// per-frame step after scaling the source, so it never blends a pixel it can copy.
+// Puts the window's picture on the backdrop through the window's rounded mask, in place: the
+// picture is drawn straight into the canvas's window area first, and one pass over the canvas
+// then copies the backdrop outside the mask and blends only the anti-aliased edge. Rows or
+// parts of rows the mask covers fully are left as drawn. This is the largest per-frame step
+// after scaling the source, so it never touches a pixel it can leave.
 class WindowComposite {
 public:
     WindowComposite() = default;
     // `mask`: white shape on transparent (its alpha is the coverage), placed on the canvas.
     explicit WindowComposite(raster::Image mask);
 
-    // canvas = backdrop, with picture x m + backdrop x (1 - m) inside the mask. The canvas and
-    // the backdrop have the same size at the origin; outside the picture's extent the mask
-    // shows transparency.
-    void compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::Image& picture,
+    // canvas = backdrop, with picture x m + backdrop x (1 - m) inside the mask, where the
+    // picture is what the canvas holds over `drawn` (canvas pixels) and transparent elsewhere.
+    // The canvas and the backdrop have the same size at the origin.
+    void compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::IntRect& drawn,
                  raster::WorkerPool& pool) const;
 
     const raster::Image& mask() const { return mask_; }

@@ -44,6 +44,21 @@ Bitmap Bitmap::copyOf(const Image& image) {
     return copy;
 }
 
+Bitmap Bitmap::region(const IntRect& area) {
+    const IntRect part = extent().intersected(area);
+    Bitmap view;
+    if (isNull() || part.isEmpty()) {
+        return view;
+    }
+    std::uint8_t* first = row(part.y - origin_.y) + std::ptrdiff_t(part.x - origin_.x) * 4;
+    view.bits_ = std::shared_ptr<std::uint8_t>(bits_, first);
+    view.width_ = part.width;
+    view.height_ = part.height;
+    view.stride_ = stride_;
+    view.origin_ = {part.x, part.y};
+    return view;
+}
+
 void Bitmap::clear(Pixel value) {
     for (int y = 0; y < height_; ++y) {
         std::fill_n(pixels(y), width_, value);

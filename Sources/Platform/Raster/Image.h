@@ -21,6 +21,10 @@ public:
     explicit Bitmap(const IntRect& extent) : Bitmap(extent.width, extent.height, {extent.x, extent.y}) {}
     // A writable copy of an image's pixels, at the image's origin.
     static Bitmap copyOf(const Image& image);
+    // The part of this bitmap inside `area` (canvas coordinates) as a bitmap of its own that
+    // draws into the same pixels: steps that should touch only that part draw there without a
+    // copy. Empty when they do not overlap. Not to be frozen while the whole is still drawn on.
+    Bitmap region(const IntRect& area);
 
     Bitmap(Bitmap&&) noexcept = default;
     Bitmap& operator=(Bitmap&&) noexcept = default;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vi::raster {
@@ -41,6 +42,50 @@ TEST(RasterComposite, MaskBlendShowsInputInsideAndBackgroundOutside) {
     EXPECT_EQ(background.at(2, 1), (Pixel{0, 127, 128, 255}));
     EXPECT_EQ(background.at(4, 1), opaque(255, 0, 0));
     EXPECT_EQ(background.at(7, 1), Pixel{}); // masked in, but no input there
+}
+
+// Source-over one pixel at a time, the definition the vector loop must match bit for bit.
+Pixel overReference(Pixel d, Pixel s) {
+    auto div255 = [](std::uint32_t v) { return (v + 128 + ((v + 128) >> 8)) >> 8; };
+    const std::uint32_t inverse = 255u - s.a;
+    auto channel = [&](std::uint8_t sc, std::uint8_t dc) { return std::uint8_t(std::min(255u, sc + div255(dc * inverse))); };
+    return {channel(s.b, d.b), channel(s.g, d.g), channel(s.r, d.r), channel(s.a, d.a)};
+}
+
+// Overlays are runs of clear, opaque and soft pixels, with colour but no coverage now and then
+// (additive light); widths that are no multiple of four leave a tail for the plain loop.
+TEST(RasterComposite, SourceOverAndFadedOverMatchThePixelDefinition) {
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u, std::uint8_t(seed >> 24); };
+    auto overlayPixel = [&](int x, int y) {
+        switch ((x / 5 + y) % 4) {
+        case 0: return Pixel{};
+        case 1: return opaque(next(), next(), next());
+        case 2: {
+            const std::uint8_t a = next();
+            return Pixel{std::uint8_t(next() % (a + 1)), std::uint8_t(next() % (a + 1)), std::uint8_t(next() % (a + 1)), a};
+        }
+        default: return Pixel{next(), next(), next(), 0};
+        }
+    };
+    for (const int width : {1, 4, 7, 33}) {
+        const Image source = makeImage(width, 6, overlayPixel, {2, 1});
+        const Image under = makeImage(width + 4, 9, [&](int, int) { return Pixel{next(), next(), next(), next()}; });
+        for (const double opacity : {1.0, 0.6, 0.004}) {
+            SCOPED_TRACE(testing::Message() << "width " << width << ", opacity " << opacity);
+            Bitmap direct = Bitmap::copyOf(under);
+            compositeOver(direct, source, opacity);
+            Bitmap viaFade = Bitmap::copyOf(under);
+            compositeOver(viaFade, fade(source, opacity));
+            for (int y = 0; y < under.height(); ++y) {
+                for (int x = 0; x < under.width(); ++x) {
+                    const Pixel expected = overReference(under.at(x, y), fade(source, opacity).at(x, y));
+                    ASSERT_EQ(direct.at(x, y), expected) << "at " << x << ", " << y;
+                    ASSERT_EQ(viaFade.at(x, y), expected) << "at " << x << ", " << y;
+                }
+            }
+        }
+    }
 }
 
 TEST(RasterColor, FadeScalesEveryChannelAndFullOpacityIsFree) {

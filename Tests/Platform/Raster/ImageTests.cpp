@@ -34,6 +34,21 @@ TEST(RasterImage, CroppingSharesPixelsAndClipsToTheExtent) {
     EXPECT_TRUE(image.cropped({50, 50, 4, 4}).isNull());
 }
 
+TEST(RasterImage, ARegionDrawsIntoItsPartOfTheWholeAndClips) {
+    Bitmap whole(6, 5, {10, 10});
+    whole.clear(opaque(1, 1, 1));
+    Bitmap part = whole.region({13, 11, 10, 2}); // reaches past the right edge
+    ASSERT_EQ(part.extent(), (IntRect{13, 11, 3, 2}));
+    part.clear(opaque(9, 9, 9));
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 6; ++x) {
+            const bool inside = x >= 3 && y >= 1 && y < 3;
+            EXPECT_EQ(whole.at(x, y), inside ? opaque(9, 9, 9) : opaque(1, 1, 1)) << x << ", " << y;
+        }
+    }
+    EXPECT_TRUE(whole.region({0, 0, 5, 5}).isNull());
+}
+
 TEST(RasterImage, FreezingHandsThePixelsOverAndCopiesAreIndependent) {
     Bitmap bitmap(2, 2, {1, 1});
     bitmap.clear(opaque(1, 2, 3));
