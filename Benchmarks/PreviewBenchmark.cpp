@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <mutex>
 #include <random>
+#include <sched.h>
 #include <thread>
 #include <vector>
 
@@ -54,6 +55,14 @@ private:
     std::condition_variable arrived_;
     int count_ = 0;
 };
+
+// The cores this process may run on: under taskset, fewer than the machine has.
+int usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) return CPU_COUNT(&set);
+    return int(std::thread::hardware_concurrency());
+}
 
 Plan planOf(double speed, double seconds) {
     Plan plan;
@@ -143,7 +152,7 @@ int main(int argc, char** argv) {
     spec.bitRate = 8'000'000;
     std::printf("making a %gs 1080p60 recording with a 1 s key-frame interval...\n", spec.duration);
     const auto recording = test::makeRecording(folder.path() / "recording.mp4", spec);
-    std::printf("cores available: %u\n", std::thread::hardware_concurrency());
+    std::printf("cores available: %d\n", usableCores());
 
     const double decoded = decodeBaseline(recording.path);
     std::printf("baseline: decoding to BGRA alone %.1f fps\n", decoded);

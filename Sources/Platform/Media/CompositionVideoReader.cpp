@@ -13,8 +13,12 @@ namespace {
 
 // A frame within a tick of the asked time counts as showing then.
 constexpr MediaTime kTolerance{1, kMediaTimescale};
-// Further ahead than this, seeking to the keyframe before the time beats decoding every frame.
+// In a file without an index, further ahead than this seeking to the keyframe before the time
+// beats decoding every frame.
 constexpr MediaTime kSeekAhead{3 * kMediaTimescale, kMediaTimescale};
+// Within a run of frames, a seek pays once it passes over this much more than the keyframe's
+// own distance: about what the decoder's threads have under way and must start again.
+constexpr MediaTime kSeekPaysAfter{kMediaTimescale / 2, kMediaTimescale};
 
 } // namespace
 
@@ -46,7 +50,21 @@ struct CompositionVideoReader::State {
         lastAsked = sourceTime;
     }
 
-    void moveTo(const CompositionSegment& segment, MediaTime sourceTime)
+    // Whether going to the keyframe before `sourceTime` beats reading on from where the reader
+    // is. A seek drops the frames the decoder's threads have under way and starts their
+    // pipeline again, so within a run of frames it pays only when it passes over a good stretch;
+    // for a frame wanted at once (a seek while paused) any keyframe between makes it shorter.
+    // Without an index, only a long way ahead.
+    bool seekingIsShorter(MediaTime sourceTime, bool promptly) const
+    {
+        if (!upcoming || sourceTime <= upcoming->time + kTolerance)
+            return false;
+        if (const auto key = reader->keyFrameAtOrBefore(sourceTime + kTolerance))
+            return *key > upcoming->time + (promptly ? MediaTime{0, kMediaTimescale} : kSeekPaysAfter);
+        return sourceTime > upcoming->time + kSeekAhead;
+    }
+
+    void moveTo(const CompositionSegment& segment, MediaTime sourceTime, bool promptly)
     {
         const bool sameFile = reader && readerPath == segment.asset->path() && readerTrack == segment.sourceTrack;
         if (!sameFile) {
@@ -58,8 +76,7 @@ struct CompositionVideoReader::State {
             return;
         }
         const bool backwards = sourceTime < lastAsked;
-        const bool farAhead = upcoming && sourceTime > upcoming->time + kSeekAhead;
-        if (backwards || farAhead) {
+        if (backwards || seekingIsShorter(sourceTime, promptly)) {
             reader->seek(sourceTime.seconds());
             startAt(sourceTime);
             return;
@@ -103,13 +120,22 @@ CompositionVideoReader::CompositionVideoReader(const Composition& composition, i
 
 CompositionVideoReader::~CompositionVideoReader() = default;
 
-std::optional<CompositionFrame> CompositionVideoReader::frameAt(MediaTime output)
+void CompositionVideoReader::setTrack(const Composition& composition, int trackID)
+{
+    const CompositionTrack* track = composition.track(trackID);
+    if (!track || track->kind() != TrackKind::video)
+        throw MediaError(MediaErrorKind::invalidArgument, "the composition has no video track " + std::to_string(trackID));
+    // The open file stays open: the next frame asked for moves it (seeking when that is shorter).
+    state_->segments = track->segments();
+}
+
+std::optional<CompositionFrame> CompositionVideoReader::frameAt(MediaTime output, bool promptly)
 {
     State& s = *state_;
     const CompositionSegment* segment = s.segmentAt(output.convertedTo(kMediaTimescale));
     if (!segment || segment->isEmpty())
         return std::nullopt;
-    s.moveTo(*segment, segment->sourceTime(output));
+    s.moveTo(*segment, segment->sourceTime(output), promptly);
     if (!s.current)
         return std::nullopt;
     return s.deliver(*s.current);

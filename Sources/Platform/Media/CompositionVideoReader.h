@@ -28,8 +28,15 @@ public:
     CompositionVideoReader(const CompositionVideoReader&) = delete;
     CompositionVideoReader& operator=(const CompositionVideoReader&) = delete;
 
+    // Reads the track `trackID` of another composition (an edit that changed its timing) from
+    // now on, keeping the file that is open and its decoder when the new track reads it too.
+    // Throws MediaError (invalidArgument) like the constructor, keeping the old track then.
+    void setTrack(const Composition& composition, int trackID);
+
+    // `promptly`: the frame is wanted on its own as soon as possible (a seek while paused)
+    // rather than as one of a run, so seeking is chosen whenever it decodes fewer frames.
     // Throws MediaError (openFailed, readFailed) from the source files.
-    std::optional<CompositionFrame> frameAt(MediaTime output);
+    std::optional<CompositionFrame> frameAt(MediaTime output, bool promptly = false);
 
 private:
     struct State;

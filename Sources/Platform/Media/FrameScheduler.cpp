@@ -13,6 +13,8 @@ constexpr double kLongestClockWait = 0.004;
 // A frame counts as reached when the clock is this close to it: clocks read in whole
 // microseconds, frame times are exact.
 constexpr double kClockSlack = 1e-6;
+// How much the latest frame's making time moves the running estimate workers aim ahead by.
+constexpr double kMakeTimeWeight = 0.2;
 } // namespace
 
 FrameScheduler::FrameScheduler(Compose compose, FrameSink& sink, const PlaybackClock& clock, double fps,
@@ -90,8 +92,27 @@ void FrameScheduler::work() {
             return quit_ || (mode_ != Mode::idle && next_ < end_ && next_ < presentNext_ + ahead_);
         });
         if (quit_) return;
+        uint64_t epoch = epoch_;
+        if (mode_ == Mode::play) {
+            // Aim at the frame that will still be due when this one is made: when making
+            // frames falls behind the clock (sped up, a slow machine), the frames between are
+            // skipped instead of being made late one after another. The presenter drops them.
+            lock.unlock();
+            const double now = clock_->now();
+            const double rate = clock_->rate();
+            lock.lock();
+            if (quit_) return;
+            if (epoch_ != epoch || mode_ != Mode::play || next_ >= end_) continue;
+            // Only once behind (the next frame is due already), so that a long estimate never
+            // makes workers skip frames they would have made in time.
+            const int64_t dueNow = indexAt(now);
+            if (rate > 0 && next_ <= dueNow) {
+                const int64_t aim = std::max(dueNow, indexAt(now + rate * makeSeconds_));
+                next_ = std::max(next_, std::min(aim, end_ - 1));
+            }
+        }
         const int64_t index = next_++;
-        const uint64_t epoch = epoch_;
+        epoch = epoch_;
         const bool playing = mode_ == Mode::play;
         const bool last = index + 1 >= end_;
         lock.unlock();
@@ -99,6 +120,7 @@ void FrameScheduler::work() {
         Made made;
         // A frame whose successor is already due would be dropped anyway: spare the work.
         made.late = playing && !last && clock_->now() >= timeOf(index + 1) - kClockSlack;
+        const auto started = std::chrono::steady_clock::now();
         if (!made.late) {
             try {
                 made.picture = compose_(index, seconds);
@@ -106,8 +128,11 @@ void FrameScheduler::work() {
                 made.picture = {};
             }
         }
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         lock.lock();
-        if (epoch_ != epoch) continue;
+        if (!made.late && made.picture) makeSeconds_ += kMakeTimeWeight * (took - makeSeconds_);
+        // A frame the presenter has given up on meanwhile is not kept.
+        if (epoch_ != epoch || index < presentNext_) continue;
         ready_[index] = std::move(made);
         presentable_.notify_all();
     }
@@ -141,8 +166,7 @@ void FrameScheduler::presentLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
         presentable_.wait(lock, [&] {
-            return quit_ || (mode_ == Mode::play && presentNext_ >= end_)
-                || (mode_ != Mode::idle && ready_.count(presentNext_) > 0);
+            return quit_ || mode_ == Mode::play || (mode_ == Mode::show && ready_.count(presentNext_) > 0);
         });
         if (quit_) return;
         const uint64_t epoch = epoch_;
@@ -155,6 +179,10 @@ void FrameScheduler::presentLoop() {
             lock.unlock();
             if (finished) finished();
             lock.lock();
+            continue;
+        }
+        if (mode_ == Mode::play && ready_.count(presentNext_) == 0) {
+            waitForFrameOrGiveUp(lock, epoch);
             continue;
         }
         const int64_t index = presentNext_;
@@ -191,6 +219,32 @@ void FrameScheduler::presentLoop() {
         ++presentNext_;
         workAvailable_.notify_all();
     }
+}
+
+void FrameScheduler::waitForFrameOrGiveUp(std::unique_lock<std::mutex>& lock, uint64_t epoch) {
+    lock.unlock();
+    const double now = clock_->now();
+    const double rate = clock_->rate();
+    lock.lock();
+    if (quit_ || epoch_ != epoch || mode_ != Mode::play || presentNext_ >= end_ || ready_.count(presentNext_) > 0)
+        return;
+    const int64_t index = presentNext_;
+    // Past this the frame could only be shown late; the clock never waits for a picture.
+    const double hopeless = index + 1 < end_ ? timeOf(index + 1) : endSeconds_;
+    if (now < hopeless - kClockSlack) {
+        const double wall = rate > 0 ? std::min((hopeless - now) / rate, kLongestClockWait) : kLongestClockWait;
+        presentable_.wait_for(lock, std::chrono::duration<double>(std::max(wall, 0.0)));
+        return;
+    }
+    // Give up on every frame before the one due now, made or not.
+    int64_t due = now >= endSeconds_ - kClockSlack ? end_ : std::min(indexAt(now), end_ - 1);
+    due = std::max(due, index + 1);
+    for (int64_t skipped = index; skipped < due; ++skipped) {
+        ready_.erase(skipped);
+        ++counts_.dropped;
+    }
+    presentNext_ = due;
+    workAvailable_.notify_all();
 }
 
 } // namespace vi::media

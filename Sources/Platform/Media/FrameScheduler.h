@@ -4,6 +4,7 @@
 #include "Platform/Media/PixelBuffer.h"
 #include "Platform/Media/PlaybackClock.h"
 
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -17,7 +18,9 @@ namespace vi::media {
 // Makes a player's output frames ahead of its clock on worker threads and presents them in
 // order when the clock reaches them. A frame that is ready only after the next one is due is
 // dropped, never shown late; a worker that picks up a frame whose time has already passed
-// skips making it. Output frame i is at output time i / fps.
+// skips making it, and workers aim at frames that will still be due once made. The clock never
+// waits for a picture: a frame not made by the time its successor is due is given up. Output
+// frame i is at output time i / fps.
 class FrameScheduler {
 public:
     // Makes the picture of output frame `index` (at output time `seconds`); may wait for its
@@ -62,9 +65,14 @@ private:
     void presentLoop();
     // Waits (lock held through `lock`) until the clock reaches `seconds` or the epoch changes.
     bool waitForClock(std::unique_lock<std::mutex>& lock, double seconds, uint64_t epoch);
+    // While playing and frame presentNext_ is not made: waits a little for it, or, once the
+    // clock has passed it, gives it up with every frame up to the one due now.
+    void waitForFrameOrGiveUp(std::unique_lock<std::mutex>& lock, uint64_t epoch);
     // Presents unless the epoch has moved on; true when presented.
     bool present(const PixelBuffer& picture, int64_t index, uint64_t epoch);
     double timeOf(int64_t index) const { return double(index) / fps_; }
+    // The frame showing at output time `seconds`.
+    int64_t indexAt(double seconds) const { return int64_t(std::floor(seconds * fps_ + 1e-6)); }
     void restart(Mode mode, int64_t first, int64_t end);
 
     Compose compose_;
@@ -85,6 +93,7 @@ private:
     std::function<void()> whenDone_;
     std::map<int64_t, Made> ready_;
     Counts counts_;
+    double makeSeconds_ = 0; // running estimate of the wall time one frame takes to make
     bool quit_ = false;
 
     // Held while a frame is handed to the sink, so stop() can wait for a presentation under way.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sched.h>
 #include <thread>
 
 namespace vi::media {
@@ -14,21 +15,16 @@ constexpr int kFeedSlack = 4;
 // A time this close below a frame boundary counts as on it (times arrive as doubles).
 constexpr double kBoundarySlack = 1e-6;
 
-// Whether two tracks show the same frames at every output time.
-bool sameFrames(const CompositionTrack& a, const CompositionTrack& b) {
-    const auto& x = a.segments();
-    const auto& y = b.segments();
-    if (x.size() != y.size()) return false;
-    for (size_t i = 0; i < x.size(); ++i) {
-        if (!(x[i].target == y[i].target) || x[i].source != y[i].source || x[i].sourceTrack != y[i].sourceTrack)
-            return false;
-        if (x[i].asset && y[i].asset && x[i].asset->path() != y[i].asset->path()) return false;
-    }
-    return true;
+// The cores this process may run on (a taskset or a container limits them below the machine's).
+int usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) return std::max(1, CPU_COUNT(&set));
+    return int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 int defaultWorkers() {
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int cores = usableCores();
     return std::clamp(cores / 2, 2, 6);
 }
 } // namespace
@@ -66,7 +62,6 @@ void Player::replaceItem(std::shared_ptr<const Composition> composition, VideoCo
     const double at = currentTime();
     scheduler_->stop();
     clock_.halt();
-    const auto previousComposition = composition_;
     const double previousFps = fps_;
     composition_ = std::move(composition);
     duration_ = composition_ ? composition_->duration().seconds() : 0;
@@ -100,11 +95,12 @@ void Player::replaceItem(std::shared_ptr<const Composition> composition, VideoCo
     composer->video = std::move(video);
     if (composition_)
         for (const CompositionTrack* track : composition_->tracks(TrackKind::video)) {
-            // A track that shows the same frames as before keeps its reader and decoder.
-            if (previous && previousComposition && fps_ == previousFps) {
+            // A track the item had before keeps its reading thread, and with it the open file
+            // and decoder: an edit that changes timing only moves where it reads.
+            if (previous && fps_ == previousFps) {
                 const auto kept = previous->feeds.find(track->trackID());
-                const CompositionTrack* old = previousComposition->track(track->trackID());
-                if (kept != previous->feeds.end() && old && sameFrames(*old, *track)) {
+                if (kept != previous->feeds.end()) {
+                    kept->second->replace(composition_);
                     composer->feeds[track->trackID()] = kept->second;
                     continue;
                 }

@@ -125,6 +125,23 @@ void TrackDecoder::seek(MediaTime time)
     draining_ = false;
 }
 
+std::optional<MediaTime> TrackDecoder::keyFrameAtOrBefore(MediaTime time) const
+{
+    const MediaTime fileTime = time + startOffset_;
+    const int64_t target = av_rescale_q(fileTime.convertedTo(kMediaTimescale).value, AVRational{1, kMediaTimescale},
+                                        stream_->time_base);
+    const int found = av_index_search_timestamp(stream_, target, AVSEEK_FLAG_BACKWARD);
+    if (found < 0)
+        return std::nullopt;
+    const AVIndexEntry* entry = avformat_index_get_entry(stream_, found);
+    if (!entry || entry->timestamp == AV_NOPTS_VALUE)
+        return std::nullopt;
+    const MediaTime keyTime{av_rescale_q_rnd(entry->timestamp, stream_->time_base, AVRational{1, kMediaTimescale},
+                                             static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX)),
+                            kMediaTimescale};
+    return keyTime - startOffset_;
+}
+
 MediaTime TrackDecoder::timeOf(const AVFrame* frame) const
 {
     int64_t stamp = frame->best_effort_timestamp;

@@ -5,6 +5,8 @@
 #include "Platform/Media/Asset.h"
 #include "Platform/Media/FFmpegHandles.h"
 
+#include <optional>
+
 namespace vi::media::detail {
 
 // Opens its own copy of the file and decodes one track, in presentation order.
@@ -20,6 +22,10 @@ public:
 
     // Goes to the last keyframe at or before `time`; decoding goes on from there.
     void seek(MediaTime time);
+
+    // The time of the last keyframe at or before `time` by the file's index, relative to the
+    // file's start; nothing when the file has no index for the track (or none before `time`).
+    std::optional<MediaTime> keyFrameAtOrBefore(MediaTime time) const;
 
     // The frame's presentation time relative to the file's start.
     MediaTime timeOf(const AVFrame* frame) const;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 namespace vi::media {
@@ -16,7 +17,9 @@ namespace vi::media {
 // The decoding thread of one video track of a player: reads the frames the track shows at
 // successive output frames (frame i at i / fps) ahead of the workers that compose them. When a
 // worker asks for a frame further on than the thread has got, the frames between are passed
-// over (decoded, never converted), so a sped-up stretch costs decoding only.
+// over (decoded, never converted, or skipped by seeking when a keyframe lies between), so a
+// sped-up stretch costs as little decoding as it can. While the workers skip frames (they aim
+// at frames that will still be due once made), the thread reads only the frames asked for.
 class TrackFeed {
 public:
     // `ahead`: how many frames it reads before they are asked for.
@@ -24,6 +27,10 @@ public:
     ~TrackFeed();
     TrackFeed(const TrackFeed&) = delete;
     TrackFeed& operator=(const TrackFeed&) = delete;
+
+    // Reads the same track of another composition (an edit that changed its timing) from the
+    // next restart on, keeping the open file and decoder. The composition must have the track.
+    void replace(std::shared_ptr<const Composition> composition);
 
     // Drops what was read and reads on from output frame `first`.
     void restart(int64_t first);
@@ -38,6 +45,8 @@ public:
 
 private:
     void run();
+    // With the lock held: the frame to read next, or nothing when there is nothing to read yet.
+    std::optional<int64_t> nextToRead() const;
 
     std::shared_ptr<const Composition> composition_;
     int trackID_;
@@ -49,7 +58,11 @@ private:
     uint64_t generation_ = 0;
     int64_t next_ = 0;         // the next frame to read
     int64_t wanted_ = 0;       // the furthest frame asked for in this run
+    bool skipping_ = false;    // the requests skip frames: read only what is asked for
+    bool restarted_ = false;   // nothing read since the last restart: the first frame is wanted at once
+    std::multiset<int64_t> asked_; // frames workers wait for
     std::map<int64_t, Frame> frames_;
+    std::shared_ptr<const Composition> replacement_; // taken by the thread at its next read
     bool quit_ = false;
     std::thread thread_;
 };

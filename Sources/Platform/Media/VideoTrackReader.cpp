@@ -91,6 +91,11 @@ void VideoTrackReader::seek(double seconds)
     s.pendingStart = MediaTime::fromSeconds(seconds);
 }
 
+std::optional<MediaTime> VideoTrackReader::keyFrameAtOrBefore(MediaTime time) const
+{
+    return state_->decoder.keyFrameAtOrBefore(time);
+}
+
 std::optional<VideoFrame> VideoTrackReader::next()
 {
     State& s = *state_;

@@ -47,6 +47,10 @@ public:
     // one showing at that time, or the first frame when the time is before it.
     void seek(double seconds);
 
+    // The time of the last keyframe at or before `time` (as the file's index has it), so a
+    // caller can tell whether seeking beats decoding on; nothing when the file has no index.
+    std::optional<MediaTime> keyFrameAtOrBefore(MediaTime time) const;
+
     const TrackInfo& track() const;
 
 private:

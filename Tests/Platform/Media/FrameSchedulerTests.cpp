@@ -156,6 +156,40 @@ TEST(FrameScheduler, PlaysInOrderWithinEachFramesTimeOnTheSystemClock) {
     EXPECT_EQ(counts.presented + counts.dropped, 30);
 }
 
+TEST(FrameScheduler, NeitherTheClockNorTheEndWaitsForFramesThatTakeTooLongToMake) {
+    SteadyPlaybackClock clock;
+    RecordingSink sink;
+    sink.watch(&clock);
+    PixelBufferPool pool(PixelFormat::bgra, 8, 8);
+    std::mutex poolMutex;
+    std::atomic<int> made{0};
+    // Each frame takes 18 frames' time to make: most frames cannot be had in time.
+    FrameScheduler scheduler(
+        [&](int64_t, double) {
+            ++made;
+            std::this_thread::sleep_for(300ms);
+            std::lock_guard lock(poolMutex);
+            return pool.acquire();
+        },
+        sink, clock, kFps, 2, 4);
+    std::atomic<bool> finished{false};
+    std::atomic<double> finishedAfter{0};
+    const auto start = std::chrono::steady_clock::now();
+    clock.begin(0, 1);
+    scheduler.play(0, 60, 1.0, [&] {
+        finishedAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        finished = true;
+    });
+    for (int i = 0; i < 600 && !finished; ++i) std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(finished);
+    EXPECT_LT(finishedAfter.load(), 1.12) << "the item ends when the clock reaches its end, frames made or not";
+    const auto counts = scheduler.counts();
+    EXPECT_EQ(counts.presented + counts.dropped + counts.failed, 60);
+    EXPECT_EQ(counts.failed, 0);
+    for (const auto& frame : sink.frames()) EXPECT_LT(frame.clockAt, frame.time + 1 / kFps + 0.002) << "shown late";
+    EXPECT_LE(made.load(), 10) << "frames that could only be late are not made";
+}
+
 TEST(FrameScheduler, ShowsOneFrameAtOnceWhilePausedAndNothingAfterStop) {
     HandClock clock;
     RecordingSink sink;

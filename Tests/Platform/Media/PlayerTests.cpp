@@ -185,11 +185,22 @@ TEST(Player, ARenderSizeChangeWhilePausedRemakesTheShownFrameAtTheNewSize) {
     EXPECT_NEAR(sink.last()->time, 42 / 60.0, 1e-6);
 }
 
-TEST(Player, ReplacingTheItemKeepsTheDecodersOfTracksThatShowTheSameFrames) {
+TEST(Player, ReplacingTheItemKeepsTheOpenDecodersAlsoWhenAnEditChangedTheTiming) {
     vi::test::TempDir folder;
     const CutAndSpeedUp item(folder.path());
     int track = 0;
     const auto sameLayout = CutAndSpeedUp::layOut(Asset::open(item.path), &track);
+    // The same source, the sped-up stretch at 2x instead of 4x: source [2, 4) over output [1, 2).
+    int retimedTrack = 0;
+    auto retimed = std::make_shared<Composition>();
+    {
+        const Asset asset = Asset::open(item.path);
+        CompositionTrack* video = retimed->addMutableTrack(TrackKind::video);
+        video->insertTimeRange({sec(0), sec(1)}, asset, 0, sec(0));
+        video->insertTimeRange({sec(2), sec(2)}, asset, 0, sec(1));
+        video->scaleTimeRange({sec(1), sec(2)}, sec(1));
+        retimedTrack = video->trackID();
+    }
     RecordingSink sink;
     Player player(sink, silent());
     player.replaceItem(item.composition, copyingComposition(item.videoTrack));
@@ -200,6 +211,20 @@ TEST(Player, ReplacingTheItemKeepsTheDecodersOfTracksThatShowTheSameFrames) {
     player.seek(1.2);
     ASSERT_TRUE(sink.waitFor(2, 5s));
     EXPECT_EQ(barcodeOf(sink.last()->picture), CutAndSpeedUp::sourceFrameAt(72 / 60.0));
+
+    const size_t shown = sink.count();
+    player.replaceItem(retimed, copyingComposition(retimedTrack));
+    EXPECT_NEAR(player.duration(), 2, 1e-6);
+    ASSERT_TRUE(sink.waitFor(shown + 1, 5s)) << "the frame at the time kept is shown again";
+    EXPECT_EQ(barcodeOf(sink.last()->picture), 72) << "source 2.4 s at output 1.2 s under the new timing";
+    // Forward within the new stretch, then back before it: each frame read by the open decoder.
+    const std::pair<double, int> seeks[] = {{1.5, 90}, {1.9, 114}, {0.5, 15}};
+    for (const auto& [time, sourceFrame] : seeks) {
+        const size_t before = sink.count();
+        player.seek(time);
+        ASSERT_TRUE(sink.waitFor(before + 1, 5s)) << time;
+        EXPECT_EQ(barcodeOf(sink.last()->picture), sourceFrame) << time;
+    }
 }
 
 TEST(CompositionSound, ASeekStartsTheSoundAtThatOutputTimeAcrossACut) {
