@@ -4,6 +4,7 @@
 #include "Platform/Media/AudioFormat.h"
 #include "Platform/Media/AudioOutput.h"
 #include "Platform/Media/MediaError.h"
+#include "Support/HeardOnsets.h"
 #include "Support/SyntheticSound.h"
 
 #include <gtest/gtest.h>
@@ -41,32 +42,6 @@ private:
     int64_t position_ = 0;
 };
 
-// Host times at which a loud sound starts after a silence, in what the speakers played.
-class OnsetRecorder {
-public:
-    vi::capture::AudioCapture::Delegate delegate() {
-        return {[this](const vi::capture::AudioChunk& chunk) {
-                    std::lock_guard lock(mutex_);
-                    for (int i = 0; i < chunk.frames; ++i) {
-                        const bool loud = std::abs(chunk.samples[i * chunk.channels]) > 0.1f;
-                        if (loud && quiet_ >= kQuietBefore) onsets_.push_back(chunk.time + i / double(kAudioSampleRate));
-                        quiet_ = loud ? 0 : quiet_ + 1;
-                    }
-                },
-                {}};
-    }
-    std::vector<double> onsets() {
-        std::lock_guard lock(mutex_);
-        return onsets_;
-    }
-
-private:
-    static constexpr int kQuietBefore = kAudioSampleRate / 20;
-    std::mutex mutex_;
-    int quiet_ = 0;
-    std::vector<double> onsets_;
-};
-
 struct Reading {
     double host;
     double clock;
@@ -87,7 +62,7 @@ double clockAt(const std::vector<Reading>& readings, double host) {
 } // namespace
 
 TEST(AudioOutput, WhatIsHeardMatchesTheClockAfterSeeksAndRateChanges) {
-    OnsetRecorder heard;
+    vi::test::HeardOnsets heard;
     vi::capture::AudioCapture capture(vi::capture::systemSoundSource, heard.delegate());
     capture.start();
     ClickTrack clicks;
