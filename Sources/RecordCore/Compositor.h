@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace vi {
 
@@ -61,6 +62,12 @@ public:
     // to spare the allocation).
     void frame(const raster::Image& source, const FrameState& state, const raster::Image* camera,
                raster::Bitmap& into) const;
+    // The same for a caller that keeps `into` between frames and needs only what differs from
+    // the backdrop (an encoder's converted backdrop, say): the canvas is made right inside the
+    // areas returned (with even corners, inside the canvas) and keeps what it held elsewhere,
+    // where this frame is exactly the backdrop.
+    std::vector<raster::IntRect> frameChanges(const raster::Image& source, const FrameState& state,
+                                              const raster::Image* camera, raster::Bitmap& into) const;
 
     int width() const { return width_; }
     int height() const { return height_; }

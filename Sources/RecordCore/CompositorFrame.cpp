@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace vi {
 
@@ -98,6 +101,38 @@ Image sliding(const Image& card, double x, double y, double slide) {
     return raster::transformImage(card, 1, 1, restX, restY + slide, raster::ResampleFilter::bilinear);
 }
 
+IntRect united(const IntRect& a, const IntRect& b) {
+    if (a.isEmpty()) return b;
+    if (b.isEmpty()) return a;
+    const int left = std::min(a.x, b.x);
+    const int top = std::min(a.y, b.y);
+    return {left, top, std::max(a.right(), b.right()) - left, std::max(a.bottom(), b.bottom()) - top};
+}
+
+// A rectangle grown to even corners, inside `bounds`: 4:2:0 pictures share each colour sample
+// between a 2 x 2 block, so areas redone in them must cover whole blocks.
+IntRect evenOutward(const IntRect& rect, const IntRect& bounds) {
+    const int left = rect.x & ~1;
+    const int top = rect.y & ~1;
+    const int right = (rect.right() + 1) & ~1;
+    const int bottom = (rect.bottom() + 1) & ~1;
+    return IntRect{left, top, right - left, bottom - top}.intersected(bounds);
+}
+
+bool inside(const IntRect& inner, const IntRect& outer) {
+    return inner.x >= outer.x && inner.y >= outer.y && inner.right() <= outer.right() && inner.bottom() <= outer.bottom();
+}
+
+// Adds an overlay's area to the changed ones unless one of them holds it already.
+void addChange(std::vector<IntRect>& changed, const IntRect& extent, const IntRect& bounds) {
+    const IntRect rect = evenOutward(extent, bounds);
+    if (rect.isEmpty()) return;
+    for (const IntRect& held : changed) {
+        if (inside(rect, held)) return;
+    }
+    changed.push_back(rect);
+}
+
 bool usable(const NRect& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.w) && std::isfinite(v.h) && v.w > 0 && v.h > 0;
 }
@@ -113,9 +148,34 @@ public:
         largest_ = largestOverlay * std::max(c_.width_, c_.height_);
     }
 
-    void paint(const Image& source, const Image* camera, Bitmap& canvas) {
-        const IntRect area = toRaster(c_.window_, H_).enclosingPixels().intersected({0, 0, c_.width_, c_.height_});
+    // Paints the frame. With `onlyChanges` the canvas is made right only in the areas where
+    // the frame may differ from the backdrop, which are returned; otherwise all of it is painted
+    // and the whole canvas returned.
+    std::vector<IntRect> paint(const Image& source, const Image* camera, Bitmap& canvas, bool onlyChanges) {
+        const IntRect whole{0, 0, c_.width_, c_.height_};
+        const IntRect area = toRaster(c_.window_, H_).enclosingPixels().intersected(whole);
         const bool hasWindow = !area.isEmpty();
+        // Overlays outside the window's picture are placed first, so that their areas are known
+        // before anything is drawn.
+        const std::optional<Laid> pill = pillOverlay();
+        const std::optional<Laid> clock = clockOverlay();
+        const std::optional<BubbleParts> bubble = camera ? bubbleParts(*camera) : std::nullopt;
+        const std::optional<Laid> caption = captionOverlay();
+        const IntRect masked = c_.windowMask_.mask().isNull() ? IntRect{} : c_.windowMask_.mask().extent().intersected(whole);
+        // The end card covers everything, and a window reaching past its mask leaves backdrop
+        // to draw around the mask: both take the whole canvas.
+        const bool whollyChanged = !onlyChanges || endCardShown() || (hasWindow && area != masked);
+        std::vector<IntRect> changed;
+        if (!whollyChanged) {
+            if (hasWindow) changed.push_back(evenOutward(area, whole));
+            for (const std::optional<Laid>* laid : {&pill, &clock, &caption}) {
+                if (*laid) addChange(changed, (*laid)->image.extent(), whole);
+            }
+            if (bubble) addChange(changed, bubble->extent(), whole);
+            // Everything in the changed areas that the window's compose does not write is
+            // backdrop under whatever is laid on it.
+            for (const IntRect& rect : changed) restoreBackdrop(canvas, rect, masked);
+        }
         // The window's picture is drawn straight into its place on the canvas, clipped to the
         // window; the backdrop then fills in around it through the rounded mask.
         if (hasWindow) {
@@ -125,12 +185,14 @@ public:
             drawPointer(window);
             drawTitleCard(window);
         }
-        c_.windowMask_.compose(canvas, c_.backdrop_, hasWindow ? area : IntRect{}, pool_);
-        drawPill(canvas);
-        drawClock(canvas);
-        if (camera) drawBubble(*camera, canvas);
-        drawCaption(canvas);
+        c_.windowMask_.compose(canvas, c_.backdrop_, hasWindow ? area : IntRect{}, pool_, whollyChanged);
+        if (pill) layOver(canvas, pill->image, pill->opacity, pool_);
+        if (clock) layOver(canvas, clock->image, clock->opacity, pool_);
+        if (bubble) composeBubble(canvas, bubble->under, bubble->picture, bubble->mask, pool_);
+        if (caption) layOver(canvas, caption->image, caption->opacity, pool_);
         drawEndCard(canvas);
+        if (whollyChanged) return {whole};
+        return changed;
     }
 
 private:
@@ -196,8 +258,26 @@ private:
         layOver(layer, viewOf(veiled), opacity, pool_);
     }
 
-    void drawPill(Bitmap& canvas) {
-        if (!state_.pill || !(state_.pill->opacity > faintest)) return;
+    struct Laid {
+        Image image; // placed on the canvas
+        double opacity = 1;
+    };
+
+    struct BubbleParts {
+        Image under;
+        Image picture;
+        Image mask;
+        IntRect extent() const {
+            IntRect all;
+            for (const Image* image : {&under, &picture, &mask}) {
+                if (!image->isNull()) all = united(all, image->extent());
+            }
+            return all;
+        }
+    };
+
+    std::optional<Laid> pillOverlay() const {
+        if (!state_.pill || !(state_.pill->opacity > faintest)) return std::nullopt;
         const FrameState::Pill& pill = *state_.pill;
         const std::string key = "pill|" + std::to_string(pill.speed) + "|" + pill.label;
         const Image image = c_.cachedOverlay(key, [&] { return Overlays::pill(pill.speed, pill.label, c_.scale_); });
@@ -205,26 +285,26 @@ private:
         const Rect place{c_.window_.x + c_.window_.width - image.width() - inset,
                          maxY(c_.window_) - image.height() - inset, double(image.width()), double(image.height())};
         const Rect at = toRaster(place, H_);
-        layOver(canvas, placed(image, at.x, at.y), pill.opacity, pool_);
+        return Laid{placed(image, at.x, at.y), pill.opacity};
     }
 
-    void drawClock(Bitmap& canvas) {
-        if (!state_.clock) return;
+    std::optional<Laid> clockOverlay() const {
+        if (!state_.clock) return std::nullopt;
         const std::string text = Scene::clock(*state_.clock);
         const Image image = c_.cachedOverlay("clock|" + text, [&] { return Overlays::clockBadge(text, c_.scale_); });
         const double inset = badgeInset * c_.scale_;
         const Rect place{c_.window_.x + inset, c_.window_.y + inset, double(image.width()), double(image.height())};
         const Rect at = toRaster(place, H_);
-        raster::compositeOver(canvas, placed(image, at.x, at.y), pool_);
+        return Laid{placed(image, at.x, at.y), 1};
     }
 
     // The camera's centred square in the bubble, over its baked shadow and ring; shrunk toward
     // its corner while the view is zoomed in.
-    void drawBubble(const Image& camera, Bitmap& canvas) {
-        if (!c_.bubble_ || camera.isNull()) return;
+    std::optional<BubbleParts> bubbleParts(const Image& camera) const {
+        if (!c_.bubble_ || camera.isNull()) return std::nullopt;
         const Bubble& bubble = *c_.bubble_;
         const double shrink = state_.cameraScale;
-        if (!(shrink > 0)) return;
+        if (!(shrink > 0)) return std::nullopt;
         const bool scaled = shrink < nearlyOne;
         Rect rect = bubble.place.rect;
         const Point anchor = bubble.place.anchor;
@@ -249,14 +329,14 @@ private:
                            q, q};
         const Image picture = threadResampler(pool_).resample(
             camera, square, onImage, {raster::Edges::clamp, raster::ResampleFilter::automatic, bubble.mirror});
-        composeBubble(canvas, under, picture, mask, pool_);
+        return BubbleParts{std::move(under), picture, std::move(mask)};
     }
 
-    void drawCaption(Bitmap& canvas) {
-        if (!state_.caption || !(state_.caption->opacity > faintest) || !c_.captions_) return;
+    std::optional<Laid> captionOverlay() const {
+        if (!state_.caption || !(state_.caption->opacity > faintest) || !c_.captions_) return std::nullopt;
         const FrameState::Caption& caption = *state_.caption;
         const CaptionLook& look = *c_.captions_;
-        if (caption.line < 0 || std::size_t(caption.line) >= look.lines.size()) return;
+        if (caption.line < 0 || std::size_t(caption.line) >= look.lines.size()) return std::nullopt;
         const int active = look.style == "highlight" ? caption.word : -1;
         const std::string key = "cap|" + std::to_string(caption.line) + "|" + std::to_string(active);
         const double W = c_.width_;
@@ -266,13 +346,32 @@ private:
         });
         const Rect place{(W - image.width()) * 0.5, look.bottom * H_, double(image.width()), double(image.height())};
         const Rect at = toRaster(place, H_);
-        layOver(canvas, placed(image, at.x, at.y), caption.opacity, pool_);
+        return Laid{placed(image, at.x, at.y), caption.opacity};
+    }
+
+    bool endCardShown() const { return state_.endOpacity > faintest && !c_.endCard_.isNull(); }
+
+    // Copies the backdrop into `rect` of the canvas, leaving out the window's mask area (the
+    // window's compose writes every pixel of it).
+    void restoreBackdrop(Bitmap& canvas, const IntRect& rect, const IntRect& masked) const {
+        const Image& back = c_.backdrop_;
+        auto copy = [&](int y, int from, int to) {
+            if (to > from) std::memcpy(canvas.pixels(y) + from, back.pixels(y) + from, std::size_t(to - from) * 4);
+        };
+        for (int y = rect.y; y < rect.bottom(); ++y) {
+            if (y < masked.y || y >= masked.bottom() || masked.isEmpty()) {
+                copy(y, rect.x, rect.right());
+                continue;
+            }
+            copy(y, rect.x, std::min(rect.right(), masked.x));
+            copy(y, std::max(rect.x, masked.right()), rect.right());
+        }
     }
 
     // The end card over a veil of the whole canvas, faded as one; it settles from above.
     void drawEndCard(Bitmap& canvas) {
         const double opacity = state_.endOpacity;
-        if (!(opacity > faintest) || c_.endCard_.isNull()) return;
+        if (!endCardShown()) return;
         const Image& card = c_.endCard_;
         Bitmap& veiled = threadVeil({0, 0, c_.width_, c_.height_});
         raster::fillRect(veiled, veiled.extent(), endVeil);
@@ -301,7 +400,14 @@ Image Compositor::frame(const Image& source, const FrameState& state, const Imag
 void Compositor::frame(const Image& source, const FrameState& state, const Image* camera, Bitmap& into) const {
     if (into.isNull() || into.width() != width_ || into.height() != height_) into = Bitmap(width_, height_);
     into.setOrigin({0, 0});
-    FramePainter(*this, state).paint(source, camera, into);
+    FramePainter(*this, state).paint(source, camera, into, false);
+}
+
+std::vector<IntRect> Compositor::frameChanges(const Image& source, const FrameState& state, const Image* camera,
+                                              Bitmap& into) const {
+    if (into.isNull() || into.width() != width_ || into.height() != height_) into = Bitmap(width_, height_);
+    into.setOrigin({0, 0});
+    return FramePainter(*this, state).paint(source, camera, into, true);
 }
 
 } // namespace vi

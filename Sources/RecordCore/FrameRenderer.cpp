@@ -6,6 +6,9 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace vi {
 
 namespace {
@@ -64,6 +67,14 @@ FrameRenderer::FrameRenderer(Inputs inputs) : in_(std::move(inputs)), sourceTime
     // 4:2:0 needs even sides; a canvas of odd size loses its last row or column.
     yuvPool_ = std::make_unique<media::PixelBufferPool>(media::PixelFormat::yuv420p, in_.compositor.width() & ~1,
                                                         in_.compositor.height() & ~1);
+    const raster::Image& backdrop = in_.compositor.backdrop();
+    if (backdrop.width() >= in_.compositor.width() && backdrop.height() >= in_.compositor.height()) {
+        backdropYuv_ = yuvPool_->acquire();
+        media::ColorConverter converter;
+        converter.convert(media::ImageView::bgra(backdrop.row(0), backdropYuv_.width(), backdropYuv_.height(),
+                                                 static_cast<int>(backdrop.stride())),
+                          backdropYuv_);
+    }
 }
 
 FrameRenderer::~FrameRenderer() = default;
@@ -209,11 +220,17 @@ void FrameRenderer::composeLoop()
         try {
             const raster::Image& source = job.source->image(scratch);
             const raster::Image* camera = job.camera ? &job.camera->image(scratch) : nullptr;
-            in_.compositor.frame(source, in_.scene.state(job.time), camera, scratch.canvas);
             media::PixelBuffer yuv = yuvPool_->acquire();
-            const auto bgra = media::ImageView::bgra(scratch.canvas.bits(), yuv.width(), yuv.height(),
-                                                     static_cast<int>(scratch.canvas.stride()));
-            scratch.converter.convert(bgra, yuv);
+            if (backdropYuv_) {
+                const std::vector<raster::IntRect> changed =
+                    in_.compositor.frameChanges(source, in_.scene.state(job.time), camera, scratch.canvas);
+                convertChanges(scratch.canvas, changed, yuv, scratch.converter);
+            } else {
+                in_.compositor.frame(source, in_.scene.state(job.time), camera, scratch.canvas);
+                const auto bgra = media::ImageView::bgra(scratch.canvas.bits(), yuv.width(), yuv.height(),
+                                                         static_cast<int>(scratch.canvas.stride()));
+                scratch.converter.convert(bgra, yuv);
+            }
             const int index = job.index;
             job = {}; // lets the source and camera pictures go while the frame waits
             {
@@ -226,6 +243,72 @@ void FrameRenderer::composeLoop()
             return;
         }
     }
+}
+
+namespace {
+
+// The part of a 4:2:0 picture inside `area` (even corners), as a picture of its own.
+media::ImageView yuvPart(const media::PixelBuffer& yuv, const raster::IntRect& area)
+{
+    media::ImageView part = yuv.view();
+    part.width = area.width;
+    part.height = area.height;
+    part.data[0] += static_cast<std::ptrdiff_t>(area.y) * part.stride[0] + area.x;
+    for (int plane = 1; plane < 3; ++plane)
+        part.data[size_t(plane)] += static_cast<std::ptrdiff_t>(area.y / 2) * part.stride[size_t(plane)] + area.x / 2;
+    return part;
+}
+
+void copyPart(const media::PixelBuffer& from, const media::PixelBuffer& to, const raster::IntRect& area)
+{
+    const media::ImageView source = yuvPart(from, area);
+    const media::ImageView target = yuvPart(to, area);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int shift = plane == 0 ? 0 : 1;
+        const auto bytes = static_cast<size_t>(area.width >> shift);
+        for (int y = 0; y < area.height >> shift; ++y)
+            std::memcpy(const_cast<uint8_t*>(target.data[size_t(plane)]) + static_cast<std::ptrdiff_t>(y) * target.stride[size_t(plane)],
+                        source.data[size_t(plane)] + static_cast<std::ptrdiff_t>(y) * source.stride[size_t(plane)], bytes);
+    }
+}
+
+bool holds(const std::vector<raster::IntRect>& areas, const raster::IntRect& rect)
+{
+    return std::any_of(areas.begin(), areas.end(), [&](const raster::IntRect& area) {
+        return rect.x >= area.x && rect.y >= area.y && rect.right() <= area.right() && rect.bottom() <= area.bottom();
+    });
+}
+
+} // namespace
+
+void FrameRenderer::convertChanges(const raster::Bitmap& canvas, const std::vector<raster::IntRect>& changed,
+                                   const media::PixelBuffer& yuv, media::ColorConverter& converter)
+{
+    const raster::IntRect picture{0, 0, yuv.width(), yuv.height()};
+    std::vector<raster::IntRect> areas;
+    for (const raster::IntRect& rect : changed) {
+        const raster::IntRect area = rect.intersected(picture);
+        if (!area.isEmpty())
+            areas.push_back(area);
+    }
+    std::optional<std::vector<raster::IntRect>> before;
+    {
+        std::lock_guard lock(mutex_);
+        if (const auto found = convertedAreas_.find(yuv.data(0)); found != convertedAreas_.end())
+            before = found->second;
+    }
+    // A picture never used holds anything: all of it starts as the backdrop.
+    for (const raster::IntRect& rect : before ? *before : std::vector<raster::IntRect>{picture}) {
+        if (!holds(areas, rect))
+            copyPart(backdropYuv_, yuv, rect);
+    }
+    for (const raster::IntRect& area : areas) {
+        const auto bgra = media::ImageView::bgra(reinterpret_cast<const uint8_t*>(canvas.pixels(area.y) + area.x),
+                                                 area.width, area.height, static_cast<int>(canvas.stride()));
+        converter.convert(bgra, yuvPart(yuv, area), yuv.matrix(), yuv.range());
+    }
+    std::lock_guard lock(mutex_);
+    convertedAreas_[yuv.data(0)] = std::move(areas);
 }
 
 void FrameRenderer::appendLoop()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Media/AssetWriter.h"
+#include "Platform/Media/ColorConverter.h"
 #include "Platform/Media/VideoTrackReader.h"
 #include "RecordCore/Compositor.h"
 #include "RecordCore/Plan.h"
@@ -89,6 +90,8 @@ private:
     bool pickNext(Job& job);
 
     void composeLoop();
+    void convertChanges(const raster::Bitmap& canvas, const std::vector<raster::IntRect>& changed,
+                        const media::PixelBuffer& yuv, media::ColorConverter& converter);
     void appendLoop();
     void fail(std::exception_ptr error);
     bool stopped() const;
@@ -109,6 +112,12 @@ private:
     bool stop_ = false;
     std::exception_ptr failure_;
     std::unique_ptr<media::PixelBufferPool> yuvPool_;
+    // Most of a frame is the backdrop: it is converted once, and each frame converts only the
+    // areas that differ from it. A pooled picture remembers the areas its last frame converted
+    // (keyed by its pixels, which live as long as the pool), so that only those go back to
+    // the backdrop when it is reused.
+    media::PixelBuffer backdropYuv_;
+    std::map<const uint8_t*, std::vector<raster::IntRect>> convertedAreas_;
     int window_ = 0; // how many frames may be picked ahead of the writer
 };
 

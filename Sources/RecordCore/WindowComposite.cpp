@@ -66,10 +66,14 @@ WindowComposite::WindowComposite(raster::Image mask) : mask_(std::move(mask)) {
 }
 
 void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::IntRect& drawn,
-                              raster::WorkerPool& pool) const {
-    const int width = canvas.width();
+                              raster::WorkerPool& pool, bool fillOutside) const {
+    const int width = fillOutside ? canvas.width() : 0;
     const raster::IntRect area = mask_.isNull() ? raster::IntRect{} : mask_.extent().intersected(canvas.extent());
-    pool.parallelFor(canvas.height(), [&](int first, int last) {
+    const int firstRow = fillOutside ? 0 : area.y;
+    const int rows = fillOutside ? canvas.height() : std::max(0, area.height);
+    pool.parallelFor(rows, [&](int chunkBegin, int chunkEnd) {
+        const int first = firstRow + chunkBegin;
+        const int last = firstRow + chunkEnd;
         std::vector<Pixel> partial;
         for (int y = first; y < last; ++y) {
             Pixel* out = canvas.pixels(y);
@@ -95,11 +99,11 @@ void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backd
             const int begin = std::clamp(span.begin, area.x, area.right()) - area.x;
             const int end = std::clamp(span.end, area.x + begin, area.right()) - area.x;
             const Pixel* under = back + area.x;
-            copy(out, back, area.x);
+            if (fillOutside) copy(out, back, area.x);
             blend(row, in, under, cover, begin);
             if (in != row) copy(row + begin, in + begin, end - begin);
             blend(row + end, in + end, under + end, cover + end, area.width - end);
-            copy(out + area.right(), back + area.right(), width - area.right());
+            if (fillOutside) copy(out + area.right(), back + area.right(), width - area.right());
         }
     }, rowGrain);
 }
