@@ -36,7 +36,7 @@ double lanczosExact(double x) { return std::abs(x) < kLanczosLobes ? sinc(x) * s
 // table (12 KB) stays in the first-level cache.
 constexpr int kLanczosTableSteps = 1024;
 
-double lanczos(double x) {
+const std::vector<float>& lanczosTable() {
     static const std::vector<float> table = [] {
         std::vector<float> values(std::size_t(kLanczosLobes * kLanczosTableSteps) + 2);
         for (std::size_t i = 0; i < values.size(); ++i) {
@@ -44,6 +44,10 @@ double lanczos(double x) {
         }
         return values;
     }();
+    return table;
+}
+
+double lanczosFrom(const float* table, double x) {
     const double position = std::abs(x) * kLanczosTableSteps;
     if (!(position < kLanczosLobes * kLanczosTableSteps)) {
         return 0.0;
@@ -60,6 +64,8 @@ bool finite(double v) { return std::isfinite(v); }
 int roundToInt(double v) { return int(v + (v >= 0 ? 0.5 : -0.5)); }
 
 } // namespace
+
+double lanczos3(double x) { return lanczosFrom(lanczosTable().data(), x); }
 
 bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, ResampleFilter filter) {
     axis.start.clear();
@@ -88,6 +94,10 @@ bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, Re
     thread_local std::vector<int> counts;
     counts.resize(std::size_t(m.outputCount));
     int taps = 1;
+    // Per-thread scratch and the kernel table, looked up once rather than once per sample.
+    thread_local std::vector<double> rawScratch;
+    std::vector<double>& raw = rawScratch;
+    const float* table = useLanczos ? lanczosTable().data() : nullptr;
     for (int j = 0; j < m.outputCount; ++j) {
         const double offset = (m.outputBegin + j + 0.5 - m.toStart) * ratio;
         const double u = m.mirrored ? m.fromStart + m.fromLength - offset : m.fromStart + offset;
@@ -99,11 +109,10 @@ bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, Re
         int lo = length;
         int hi = -1;
         // Gather the kernel, folding (clamped) or dropping (transparent) what falls outside.
-        thread_local std::vector<double> raw;
         raw.assign(std::size_t(std::max(0, last - first + 1)), 0.0);
         for (int i = first; i <= last; ++i) {
             const double d = i - centre;
-            const double k = useLanczos ? lanczos(d * kernelScale) : std::max(0.0, 1.0 - std::abs(d));
+            const double k = useLanczos ? lanczosFrom(table, d * kernelScale) : std::max(0.0, 1.0 - std::abs(d));
             raw[std::size_t(i - first)] = k;
             total += k;
         }
@@ -125,23 +134,35 @@ bool computeAxisWeights(AxisWeights& axis, const AxisMapping& m, Edges edges, Re
         if (total == 0) {
             total = 1;
         }
-        // Fold (clamped edges) or drop (transparent) what falls outside the source; lo and hi
-        // are the samples actually touched.
-        auto sourceIndex = [&](int i) { return clamp ? std::clamp(i, 0, length - 1) : i; };
-        for (int i = first; i <= last; ++i) {
-            const int index = sourceIndex(i);
-            if (raw[std::size_t(i - first)] != 0 && index >= 0 && index < length) {
-                lo = std::min(lo, index);
-                hi = std::max(hi, index);
+        if (first >= 0 && last < length) {
+            // Wholly inside the source (most samples): nothing to fold or drop; lo and hi are
+            // the outermost taps that weigh anything.
+            lo = keptFirst;
+            hi = keptLast;
+            while (lo < hi && raw[std::size_t(lo - first)] == 0) ++lo;
+            while (hi > lo && raw[std::size_t(hi - first)] == 0) --hi;
+            for (int i = lo; i <= hi; ++i) {
+                w[i - lo] = raw[std::size_t(i - first)] / total;
             }
-        }
-        if (hi < lo) {
-            lo = hi = std::clamp(int(std::floor(centre)), 0, length - 1);
-        }
-        for (int i = first; i <= last; ++i) {
-            const int index = sourceIndex(i);
-            if (index >= lo && index <= hi) {
-                w[index - lo] += raw[std::size_t(i - first)] / total;
+        } else {
+            // Fold (clamped edges) or drop (transparent) what falls outside the source; lo and
+            // hi are the samples actually touched.
+            auto sourceIndex = [&](int i) { return clamp ? std::clamp(i, 0, length - 1) : i; };
+            for (int i = first; i <= last; ++i) {
+                const int index = sourceIndex(i);
+                if (raw[std::size_t(i - first)] != 0 && index >= 0 && index < length) {
+                    lo = std::min(lo, index);
+                    hi = std::max(hi, index);
+                }
+            }
+            if (hi < lo) {
+                lo = hi = std::clamp(int(std::floor(centre)), 0, length - 1);
+            }
+            for (int i = first; i <= last; ++i) {
+                const int index = sourceIndex(i);
+                if (index >= lo && index <= hi) {
+                    w[index - lo] += raw[std::size_t(i - first)] / total;
+                }
             }
         }
         lows[std::size_t(j)] = lo;

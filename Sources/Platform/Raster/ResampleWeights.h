@@ -37,6 +37,10 @@ struct AxisMapping {
     friend bool operator==(const AxisMapping&, const AxisMapping&) = default;
 };
 
+// The Lanczos-3 kernel as the weights use it: read from a table of 1/1024 steps with linear
+// interpolation between them (no trigonometry per tap). Zero from 3 on.
+double lanczos3(double x);
+
 // Fills `axis` for the mapping; reuses its buffers. Returns false when the mapping is
 // degenerate (empty or not finite rectangles), leaving nothing to draw.
 bool computeAxisWeights(AxisWeights& axis, const AxisMapping& mapping, Edges edges, ResampleFilter filter);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace vi::raster {
@@ -208,6 +210,26 @@ TEST(RasterResample, TransformPlacesAnOverlayAtAFractionalPoint) {
     EXPECT_NEAR(placed.at(10, 9).a, 255 * 0.75, 25); // three quarters of the pixel covered
     EXPECT_NEAR(placed.at(20, 9).a, 255 * 0.25, 25);
     EXPECT_TRUE(transformImage(square, 0, 1, 0, 0).isNull());
+}
+
+// The table the weights read stands in for the kernel closely enough that no 14-bit weight,
+// and so no pixel, can tell them apart: off by far less than a weight's step everywhere,
+// including the lobes' crossings and the support's end.
+TEST(RasterResample, TabulatedKernelMatchesTheExactOne) {
+    auto exact = [](double x) {
+        auto sinc = [](double v) { return std::abs(v) < 1e-12 ? 1.0 : std::sin(std::numbers::pi * v) / (std::numbers::pi * v); };
+        return std::abs(x) < 3 ? sinc(x) * sinc(x / 3) : 0.0;
+    };
+    constexpr double weightStep = 1.0 / 16384;
+    double worst = 0;
+    for (int i = -36000; i <= 36000; ++i) {
+        const double x = i / 10000.0 + 0.00003; // off the table's own steps
+        worst = std::max(worst, std::abs(lanczos3(x) - exact(x)));
+    }
+    EXPECT_LT(worst, weightStep / 8);
+    EXPECT_DOUBLE_EQ(lanczos3(0), 1.0);
+    EXPECT_EQ(lanczos3(3.0), 0.0);
+    EXPECT_EQ(lanczos3(-7.5), 0.0);
 }
 
 TEST(RasterResample, DegenerateRequestsDrawNothing) {
