@@ -4,6 +4,7 @@
 #include "Platform/Media/Player.h"
 #include "RecordCore/RecordError.h"
 #include "SceneFixtures.h"
+#include "Support/FrameBarcode.h"
 #include "Support/RecordingSink.h"
 #include "Support/SyntheticRecording.h"
 #include "Support/TestOutput.h"
@@ -14,6 +15,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -222,6 +224,45 @@ TEST(Preview, PlaysAndALookSwappedInMidPlayIsUsedFromTheNextFrameOn) {
     }
     EXPECT_TRUE(sawRed);
     EXPECT_GT(frames.size(), swappedAfter);
+}
+
+TEST(Preview, PlaysToTheEndOnTimeWhenTheRecordingAndTheCameraEndEarly) {
+    test::TempDir folder;
+    test::RecordingSpec spec;
+    spec.duration = 1.5; // a recording cut short: the plan below runs to 2 s
+    const auto recording = test::makeRecording(folder.path() / "recording.mp4", spec);
+    const auto camera = test::makeCameraClip(folder.path() / "camera.mp4", 1);
+    Plan plan = test::realTimePlan(2);
+    plan.source.width = 320;
+    plan.source.height = 180;
+    Project project = plainProject("#0000FF");
+    project.padding = 0; // the recording fills the canvas, so its barcodes can be read
+    project.radius = 0;
+    const auto built = Preview::build(recording.path, plan, project, std::nullopt, camera.path);
+    ASSERT_TRUE(built.cameraTrackID);
+
+    test::RecordingSink sink;
+    media::PlayerOptions options;
+    options.sound = false;
+    media::Player player(sink, options);
+    player.replaceItem(built.composition, built.videoComposition);
+    ASSERT_TRUE(sink.waitFor(1, 10s));
+    int ends = 0;
+    player.addEndObserver([&] { ++ends; });
+    const auto start = std::chrono::steady_clock::now();
+    player.play();
+    while (ends == 0 && std::chrono::steady_clock::now() - start < 20s) spin(10ms);
+    ASSERT_EQ(ends, 1);
+    // However slow composing is here (the thread checker), the end comes with the clock.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, player.duration() * 1s + 1s);
+    // Past the camera's end the frames have no bubble; past the recording's (the camera track
+    // carries the item on to the plan's end) there is no recording frame, so no frame is made
+    // and the last one shown stays.
+    EXPECT_LE(player.counts().failed, 30);
+    for (const auto& frame : sink.frames()) {
+        EXPECT_LT(frame.time, 1.5) << "a frame made without the recording";
+        EXPECT_EQ(test::FrameBarcode::read(frame.picture.view()), int(std::floor(frame.time * 30 + 1e-6))) << frame.time;
+    }
 }
 
 } // namespace vi
