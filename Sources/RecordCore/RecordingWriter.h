@@ -1,7 +1,7 @@
 #pragma once
 
+#include "Platform/Capture/ScreenFrame.h"
 #include "Platform/Media/AssetWriter.h"
-#include "Platform/Media/PixelBuffer.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -22,6 +22,8 @@ namespace vi {
 // A writer that fails is reported at once through `onFailure`; later samples are ignored.
 class RecordingWriter {
 public:
+    // Starts `writer` (tracks added, not started) on the writing thread, which runs at a lower priority
+    // than the capture thread. Throws what the writer's start() throws.
     RecordingWriter(std::unique_ptr<media::AssetWriter> writer, std::function<void(const std::string&)> onFailure);
     ~RecordingWriter();
     RecordingWriter(const RecordingWriter&) = delete;
@@ -29,10 +31,9 @@ public:
 
     // All on one producer thread, after the writer has started.
     void startSession(double hostTime);
-    // Whether a frame given now would be dropped because the writer is behind (counted as dropped).
-    bool behind();
+    // A captured frame, written at its capture time; its buffer is held until it has been encoded.
     // False when the frame was dropped because the writer is behind.
-    bool appendVideo(int track, media::PixelBuffer frame, double hostTime);
+    bool appendVideo(int track, capture::ScreenFramePtr frame);
     void appendAudio(int track, std::vector<std::int16_t> samples, double hostTime);
 
     // Waits until everything queued is written, then ends the thread.
@@ -45,8 +46,8 @@ public:
 
     media::AssetWriter& writer() { return *writer_; }
 
-    // Frames waiting for the encoder at most: a quarter second at 60 fps rides out an encoder hiccup
-    // without holding more than a few screen buffers.
+    // Frames waiting for the encoder at most: rides out an encoder hiccup of a few frames while
+    // leaving the capture's pool of screen buffers one to grab into.
     static constexpr int maxQueuedFrames = 4;
 
 private:
@@ -54,7 +55,7 @@ private:
         enum class Kind { session, video, audio } kind;
         int track = 0;
         double time = 0;
-        media::PixelBuffer frame;
+        capture::ScreenFramePtr frame;
         std::vector<std::int16_t> samples;
     };
 

@@ -6,8 +6,6 @@
 #include "Platform/Capture/HostClock.h"
 #include "Platform/Capture/ScreenStream.h"
 #include "Platform/Media/AssetWriter.h"
-#include "Platform/Media/ColorConverter.h"
-#include "Platform/Media/PixelBufferPool.h"
 #include "Platform/Media/MediaError.h"
 #include "RecordCore/RecordError.h"
 #include "RecordCore/RecordingWriter.h"
@@ -46,7 +44,12 @@ std::vector<std::int16_t> toSixteenBit(const capture::AudioChunk& chunk) {
 
 } // namespace
 
-ScreenRecorder::ScreenRecorder() = default;
+ScreenRecorder::ScreenRecorder()
+    : ScreenRecorder([](const Source& source, int fps, capture::ScreenStream::Delegate delegate) {
+          return std::make_unique<capture::ScreenStream>(source, fps, std::move(delegate));
+      }) {}
+
+ScreenRecorder::ScreenRecorder(StreamFactory makeStream) : makeStream_(std::move(makeStream)) {}
 
 ScreenRecorder::~ScreenRecorder() {
     if (stream_ || writer_) {
@@ -67,11 +70,11 @@ void ScreenRecorder::start(const Setup& setup, const std::filesystem::path& file
     if (setup.fps <= 0) throw RecordError::writeFailed("start");
     capture::ScreenStream::Delegate delegate{[this](capture::ScreenFramePtr frame) { onFrame(frame); },
                                              [this](const std::string& reason) { reportStop(reason); }};
-    auto stream = std::make_unique<capture::ScreenStream>(setup.source, setup.fps, std::move(delegate));
+    auto stream = makeStream_(setup.source, setup.fps, std::move(delegate));
+    if (!stream) throw capture::CaptureError("the screen cannot be captured");
 
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
-    std::unique_ptr<media::AssetWriter> writer;
     media::VideoTrackSettings video;
     video.codec = media::VideoCodec::h264;
     video.width = stream->width();
@@ -80,12 +83,15 @@ void ScreenRecorder::start(const Setup& setup, const std::filesystem::path& file
     video.expectedFrameRate = setup.fps;
     video.maxKeyFrameInterval = setup.fps; // one second: bounds seeks and what a crash can cost
     video.preset = videoPreset;
+    std::unique_ptr<RecordingWriter> writer;
     try {
-        writer = std::make_unique<media::AssetWriter>(file, media::WriterOptions{true, fragmentSeconds});
-        writer->addVideoTrack(video);
-        if (setup.systemAudio) systemTrack_ = writer->addAudioTrack();
-        if (setup.microphone) microphoneTrack_ = writer->addAudioTrack();
-        writer->start();
+        auto assetWriter = std::make_unique<media::AssetWriter>(file, media::WriterOptions{true, fragmentSeconds});
+        assetWriter->addVideoTrack(video);
+        if (setup.systemAudio) systemTrack_ = assetWriter->addAudioTrack();
+        if (setup.microphone) microphoneTrack_ = assetWriter->addAudioTrack();
+        writer = std::make_unique<RecordingWriter>(std::move(assetWriter), [this](const std::string& error) {
+            reportStop("Could not write the video: " + error);
+        });
     } catch (const media::MediaError& error) {
         systemTrack_ = microphoneTrack_ = -1;
         throw RecordError::writeFailed(error.reason().empty() ? std::string("start") : error.reason());
@@ -93,11 +99,7 @@ void ScreenRecorder::start(const Setup& setup, const std::filesystem::path& file
     note("Screen recording: H.264 (libx264 " + std::string(videoPreset) + ") " +
                            std::to_string(video.width) + "x" + std::to_string(video.height) + " at " +
                            std::to_string(setup.fps) + " fps, " + std::to_string(video.averageBitRate) + " bit/s");
-    converter_ = std::make_unique<media::ColorConverter>();
-    encoderFrames_ = std::make_unique<media::PixelBufferPool>(media::PixelFormat::yuv420p, video.width, video.height);
-    writer_ = std::make_unique<RecordingWriter>(std::move(writer), [this](const std::string& error) {
-        reportStop("Could not write the video: " + error);
-    });
+    writer_ = std::move(writer);
     stream_ = std::move(stream);
     startSound(setup);
     stream_->start();
@@ -135,16 +137,9 @@ void ScreenRecorder::onFrame(const capture::ScreenFramePtr& frame) {
         firstFrameTime_ = frame->time;
         writer_->startSession(frame->time);
     }
-    if (!writer_->behind()) {
-        try {
-            auto picture = encoderFrames_->acquire();
-            converter_->convert(media::ImageView::bgra(frame->pixels, frame->width, frame->height, frame->stride),
-                                picture);
-            writer_->appendVideo(0, std::move(picture), frame->time);
-        } catch (const media::MediaError& error) {
-            note("Screen recording: a frame could not be converted: " + error.message());
-        }
-    }
+    // The frame's buffer goes to the writing thread, which converts it straight into the encoder's
+    // picture: the capture thread only reads the screen and keeps its schedule.
+    writer_->appendVideo(0, frame);
     activity_.add(PixelView{frame->pixels, frame->width, frame->height, frame->stride, false},
                   frame->time - *firstFrameTime_);
 }

@@ -2,6 +2,7 @@
 
 #include "Platform/Capture/ScreenFrame.h"
 #include "Platform/Capture/ScreenSource.h"
+#include "Platform/Capture/ScreenStream.h"
 #include "RecordCore/LiveActivity.h"
 
 #include <atomic>
@@ -17,13 +18,8 @@
 namespace vi {
 
 class RecordingWriter;
-namespace media {
-class ColorConverter;
-class PixelBufferPool;
-}
 namespace capture {
 class AudioCapture;
-class ScreenStream;
 }
 
 // Records one display (without our own windows) or one window, with the system sound and the
@@ -44,7 +40,14 @@ public:
         int fps = 60;
     };
 
+    // Makes the capture of a source, which reports to the delegate it is given.
+    using StreamFactory = std::function<std::unique_ptr<capture::ScreenStream>(const Source& source, int fps,
+                                                                               capture::ScreenStream::Delegate delegate)>;
+
+    // Captures the screen of $DISPLAY.
     ScreenRecorder();
+    // Captures through streams of the caller's making (another display, or frames held back).
+    explicit ScreenRecorder(StreamFactory makeStream);
     ~ScreenRecorder();
     ScreenRecorder(const ScreenRecorder&) = delete;
     ScreenRecorder& operator=(const ScreenRecorder&) = delete;
@@ -77,12 +80,9 @@ private:
     void startSound(const Setup& setup);
     void note(std::string line);
 
+    StreamFactory makeStream_;
     std::unique_ptr<capture::ScreenStream> stream_;
     std::unique_ptr<RecordingWriter> writer_;
-    // Capture thread: frames are converted to the encoder's layout here, so that conversion and
-    // encoding run on two threads at once.
-    std::unique_ptr<media::ColorConverter> converter_;
-    std::unique_ptr<media::PixelBufferPool> encoderFrames_;
     std::unique_ptr<capture::AudioCapture> systemSound_;
     std::unique_ptr<capture::AudioCapture> microphone_;
     int systemTrack_ = -1;

@@ -17,12 +17,17 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -73,6 +78,39 @@ private:
     };
     std::shared_ptr<State> state_;
 };
+
+// The real capture of the screen, with its frames withheld from the recorder until release():
+// a display that has not produced a frame yet, while the sound goes on.
+class HeldFrames {
+public:
+    ScreenRecorder::StreamFactory factory() const {
+        return [held = held_](const ScreenRecorder::Source& source, int fps, capture::ScreenStream::Delegate delegate) {
+            delegate.onFrame = [held, deliver = std::move(delegate.onFrame)](capture::ScreenFramePtr frame) {
+                if (!held->load()) deliver(std::move(frame));
+            };
+            return std::make_unique<capture::ScreenStream>(source, fps, std::move(delegate));
+        };
+    }
+    void release() { held_->store(false); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> held_ = std::make_shared<std::atomic<bool>>(true);
+};
+
+// The nice value of each of this process's threads that has the given name.
+std::vector<int> nicenessOfThreads(const std::string& name) {
+    std::vector<int> found;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string threadName;
+        std::getline(comm, threadName);
+        if (threadName != name) continue;
+        errno = 0;
+        const int niceness = getpriority(PRIO_PROCESS, static_cast<id_t>(std::stoi(task.path().filename().string())));
+        if (errno == 0) found.push_back(niceness);
+    }
+    return found;
+}
 
 } // namespace
 
@@ -264,6 +302,88 @@ TEST(ScreenRecorder, OutcomesOfStartsAndStopsThatGoWrong) {
         EXPECT_GT(media::Asset::open(folder / "recording.mp4").durationSeconds(), 0.2);
     }
     (void)display;
+}
+
+// Stopped before the display gave a single frame: the recording fails as "no frames were
+// captured" and leaves no file, although sound had come in; the folder is left as it was.
+TEST(ScreenRecorder, StopBeforeAnyFrameFailsAndLeavesNoFile) {
+    test::TempDir folder;
+    const auto file = folder / "recording.mp4";
+    X11TestWindow canvas({{0, 0, 320, 180}, 0x000000, "Canvas", "Canvas", 0, true});
+    Flicker flicker{canvas};
+    test::TonePlayer speakers("vi_speakers", 440, 0.4, 0.6);
+    HeldFrames held;
+    ScreenRecorder recorder(held.factory());
+    StopReport stoppedBySelf(recorder);
+    recorder.start({ScreenRecorder::Source::display({0, 0, 320, 180}), true, true, std::nullopt, 30}, file);
+    EXPECT_TRUE(std::filesystem::exists(file)) << "the file is made at start";
+    for (int i = 0; i < 8; ++i) {
+        flicker.next();
+        pauseFor(80ms);
+    }
+    try {
+        recorder.stop();
+        FAIL() << "a recording without frames was finished";
+    } catch (const RecordError& error) {
+        EXPECT_EQ(error.kind(), RecordError::Kind::writeFailed);
+        EXPECT_EQ(error.message(), "no frames were captured");
+        EXPECT_STREQ(error.what(), "Could not write the video: no frames were captured");
+    }
+    EXPECT_FALSE(recorder.firstFrameTime());
+    EXPECT_TRUE(recorder.activity().samples().empty());
+    EXPECT_FALSE(stoppedBySelf.error()) << "stopping is not the stream ending by itself";
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << "the cancelled file is removed";
+}
+
+// Sound heard before the first frame has no place in the file: time 0 is the first frame, and the
+// file holds only what came after it.
+TEST(ScreenRecorder, SoundBeforeTheFirstFrameIsLeftOut) {
+    test::TempDir folder;
+    const auto file = folder / "recording.mp4";
+    X11TestWindow canvas({{0, 0, 320, 180}, 0x000000, "Canvas", "Canvas", 0, true});
+    Flicker flicker{canvas};
+    HeldFrames held;
+    ScreenRecorder recorder(held.factory());
+    recorder.start({ScreenRecorder::Source::display({0, 0, 320, 180}), true, false, std::nullopt, 30}, file);
+    {
+        // Heard in full by its end and a margin (the server is slow to report a drained stream).
+        test::TonePlayer speakers("vi_speakers", 440, 0.5, 0.5);
+        ASSERT_TRUE(test::waitUntil([&] { return speakers.startedAt() > 0; }, 5s));
+        const double heard = speakers.startedAt() + 0.5 + 0.3;
+        pauseFor(std::chrono::milliseconds(static_cast<long>(std::max(0.0, heard - HostClock::now()) * 1000)));
+    }
+    const double released = HostClock::now();
+    held.release();
+    for (int i = 0; i < 8; ++i) {
+        flicker.next();
+        pauseFor(80ms);
+    }
+    const double stoppedAt = HostClock::now();
+    recorder.stop();
+    ASSERT_TRUE(recorder.firstFrameTime());
+    EXPECT_GE(*recorder.firstFrameTime(), released);
+    const auto asset = media::Asset::open(file);
+    EXPECT_NEAR(asset.durationSeconds(), stoppedAt - *recorder.firstFrameTime(), 0.1);
+    EXPECT_LT(test::measure(test::soundOf(asset, 0), 0, asset.durationSeconds()).level, 0.01);
+}
+
+// The encoder and the threads it starts run at a lower priority than the capture thread, so
+// that on a busy machine a late encode only lengthens the queue instead of a grab losing a frame.
+TEST(ScreenRecorder, TheEncoderYieldsToTheCapture) {
+    test::TempDir folder;
+    X11TestWindow canvas({{0, 0, 320, 180}, 0x203040, "Canvas", "Canvas", 0, true});
+    ScreenRecorder recorder;
+    recorder.start({ScreenRecorder::Source::display({0, 0, 320, 180}), false, false, std::nullopt, 30},
+                   folder / "recording.mp4");
+    ASSERT_TRUE(test::waitUntil([] { return nicenessOfThreads("vi.capture").size() == 1; }, 2s));
+    pauseFor(200ms);
+    const auto capture = nicenessOfThreads("vi.capture");
+    const auto encoder = nicenessOfThreads("vi.capture.enc");
+    recorder.stop();
+    ASSERT_EQ(capture.size(), 1u);
+    // The writing thread and the video encoder's own threads, which take its name.
+    EXPECT_GE(encoder.size(), 2u);
+    for (int niceness : encoder) EXPECT_GT(niceness, capture.front());
 }
 
 // A disk that fills up midway: the failure is reported at once, and stop() then keeps what was

@@ -10,6 +10,7 @@
 #include <pthread.h>
 
 #include <chrono>
+#include <vector>
 
 namespace vi::capture {
 
@@ -29,6 +30,19 @@ ScreenStream::ScreenStream(const ScreenSource& source, int fps, Delegate delegat
     pool_ = FramePool::make(connection_, width_, height_, queueDepth);
     // Validates the rate before any thread exists.
     FrameSchedule check(0, fps);
+    warmPool();
+}
+
+void ScreenStream::warmPool() {
+    // The first read into a fresh shared buffer maps its pages on both sides of the connection, which
+    // at 1080p takes most of a 60 fps frame's time. Paid here, before the schedule starts, so that no
+    // tick comes late because a buffer is used for the first time.
+    std::vector<ShmImage*> images;
+    while (auto* image = pool_->acquire()) {
+        grabber_->grab(*image);
+        images.push_back(image);
+    }
+    for (auto* image : images) pool_->giveBack(image);
 }
 
 ScreenStream::~ScreenStream() {

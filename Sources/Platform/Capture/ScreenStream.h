@@ -63,6 +63,7 @@ public:
     Statistics statistics() const { return statistics_; }
 
 private:
+    void warmPool();
     void run();
     void tick(bool first);
     void end(const std::string& reason);
