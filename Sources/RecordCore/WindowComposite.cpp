@@ -127,6 +127,8 @@ void composeBubble(raster::Bitmap& canvas, const raster::Image& under, const ras
                     d[i] = p[i];
                     continue;
                 }
+                // Beyond the shadow and outside the bubble nothing changes.
+                if (cover == 0 && (u[i].a | u[i].b | u[i].g | u[i].r) == 0) continue;
                 const std::uint32_t open = 255u - u[i].a;
                 Pixel laid{std::uint8_t(u[i].b + mulDiv255(d[i].b, open)), std::uint8_t(u[i].g + mulDiv255(d[i].g, open)),
                             std::uint8_t(u[i].r + mulDiv255(d[i].r, open)), std::uint8_t(u[i].a + mulDiv255(d[i].a, open))};
