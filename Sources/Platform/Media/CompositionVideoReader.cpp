@@ -33,6 +33,7 @@ struct CompositionVideoReader::State {
     ColorConverter converter;
     std::unique_ptr<PixelBufferPool> pool;
     std::optional<CompositionFrame> converted; // the last frame handed out, kept for repeats
+    std::function<bool()> interrupted;
 
     const CompositionSegment* segmentAt(MediaTime output) const
     {
@@ -43,11 +44,16 @@ struct CompositionVideoReader::State {
         return &*found;
     }
 
+    bool wasInterrupted() const { return interrupted && interrupted(); }
+
     void startAt(MediaTime sourceTime)
     {
         current = reader->next();
         upcoming = current ? reader->next() : std::nullopt;
         lastAsked = sourceTime;
+        // A search cut short stopped before the time: the reader is only that far.
+        if (current && wasInterrupted())
+            lastAsked = std::min(current->time, sourceTime);
     }
 
     // Whether going to the keyframe before `sourceTime` beats reading on from where the reader
@@ -68,8 +74,11 @@ struct CompositionVideoReader::State {
     {
         const bool sameFile = reader && readerPath == segment.asset->path() && readerTrack == segment.sourceTrack;
         if (!sameFile) {
-            reader = std::make_unique<VideoTrackReader>(
-                *segment.asset, VideoReaderOptions{segment.sourceTrack, VideoOutput::native, sourceTime.seconds(), 0});
+            reader = std::make_unique<VideoTrackReader>(*segment.asset,
+                                                        VideoReaderOptions{segment.sourceTrack, VideoOutput::native, 0, 0});
+            reader->setInterruption(interrupted);
+            if (sourceTime.value > 0)
+                reader->seek(sourceTime.seconds());
             readerPath = segment.asset->path();
             readerTrack = segment.sourceTrack;
             startAt(sourceTime);
@@ -83,6 +92,10 @@ struct CompositionVideoReader::State {
         }
         lastAsked = sourceTime;
         while (upcoming && upcoming->time <= sourceTime + kTolerance) {
+            if (current && wasInterrupted()) {
+                lastAsked = current->time;
+                break;
+            }
             current = std::move(upcoming);
             upcoming = reader->next();
         }
@@ -127,6 +140,13 @@ void CompositionVideoReader::setTrack(const Composition& composition, int trackI
         throw MediaError(MediaErrorKind::invalidArgument, "the composition has no video track " + std::to_string(trackID));
     // The open file stays open: the next frame asked for moves it (seeking when that is shorter).
     state_->segments = track->segments();
+}
+
+void CompositionVideoReader::setInterruption(std::function<bool()> interrupted)
+{
+    state_->interrupted = std::move(interrupted);
+    if (state_->reader)
+        state_->reader->setInterruption(state_->interrupted);
 }
 
 std::optional<CompositionFrame> CompositionVideoReader::frameAt(MediaTime output, bool promptly)

@@ -3,6 +3,7 @@
 #include "Platform/Media/Composition.h"
 #include "Platform/Media/PixelBuffer.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,6 +33,11 @@ public:
     // now on, keeping the file that is open and its decoder when the new track reads it too.
     // Throws MediaError (invalidArgument) like the constructor, keeping the old track then.
     void setTrack(const Composition& composition, int trackID);
+
+    // Asked between decoded frames while frameAt() decodes towards its frame: when it says so,
+    // frameAt() stops short and gives an earlier frame, for a caller that learned meanwhile
+    // that the frame is no longer wanted (a newer seek). The next call reads on correctly.
+    void setInterruption(std::function<bool()> interrupted);
 
     // `promptly`: the frame is wanted on its own as soon as possible (a seek while paused)
     // rather than as one of a run, so seeking is chosen whenever it decodes fewer frames.

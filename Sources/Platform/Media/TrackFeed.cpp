@@ -16,7 +16,7 @@ TrackFeed::~TrackFeed() {
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
-        ++generation_;
+        latestGeneration_ = ++generation_;
     }
     changed_.notify_all();
     thread_.join();
@@ -30,7 +30,7 @@ void TrackFeed::replace(std::shared_ptr<const Composition> composition) {
 void TrackFeed::restart(int64_t first) {
     {
         std::lock_guard lock(mutex_);
-        ++generation_;
+        latestGeneration_ = ++generation_;
         next_ = first;
         wanted_ = first;
         skipping_ = false;
@@ -78,9 +78,12 @@ std::optional<int64_t> TrackFeed::nextToRead() const {
 }
 
 void TrackFeed::run() {
+    // A frame a restart made unwanted is not decoded to the end: the newest seek comes sooner.
+    const auto unwanted = [this] { return latestGeneration_.load() != readingGeneration_.load(); };
     std::unique_ptr<CompositionVideoReader> reader;
     try {
         reader = std::make_unique<CompositionVideoReader>(*composition_, trackID_);
+        reader->setInterruption(unwanted);
     } catch (const MediaError&) {
         reader.reset();
     }
@@ -99,6 +102,7 @@ void TrackFeed::run() {
                     reader->setTrack(*composition_, trackID_);
                 } else {
                     reader = std::make_unique<CompositionVideoReader>(*composition_, trackID_);
+                    reader->setInterruption(unwanted);
                 }
             } catch (const MediaError&) {
                 reader.reset();
@@ -107,6 +111,7 @@ void TrackFeed::run() {
         const int64_t index = *nextToRead();
         next_ = index;
         const uint64_t generation = generation_;
+        readingGeneration_ = generation;
         // The first frame after a restart (a seek) is wanted at once; the rest are a run.
         const bool promptly = restarted_;
         restarted_ = false;

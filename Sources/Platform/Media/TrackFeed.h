@@ -3,6 +3,7 @@
 #include "Platform/Media/Composition.h"
 #include "Platform/Media/PixelBuffer.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -56,6 +57,10 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     uint64_t generation_ = 0;
+    // The generation now and the one the frame being read belongs to, for the reader to stop
+    // early when a restart made that frame unwanted (read without the lock).
+    std::atomic<uint64_t> latestGeneration_{0};
+    std::atomic<uint64_t> readingGeneration_{0};
     int64_t next_ = 0;         // the next frame to read
     int64_t wanted_ = 0;       // the furthest frame asked for in this run
     bool skipping_ = false;    // the requests skip frames: read only what is asked for

@@ -66,6 +66,7 @@ struct VideoTrackReader::State {
     detail::Frame scratch;
     bool hasLookahead = false;
     std::optional<MediaTime> pendingStart; // set by a seek until the frame at that time is found
+    std::function<bool()> interrupted;     // asked between frames while a seek's search decodes
     // Last, so it stops before what it converts with goes.
     detail::ConversionStage stage;
 };
@@ -91,6 +92,11 @@ void VideoTrackReader::seek(double seconds)
     s.pendingStart = MediaTime::fromSeconds(seconds);
 }
 
+void VideoTrackReader::setInterruption(std::function<bool()> interrupted)
+{
+    state_->interrupted = std::move(interrupted);
+}
+
 std::optional<MediaTime> VideoTrackReader::keyFrameAtOrBefore(MediaTime time) const
 {
     return state_->decoder.keyFrameAtOrBefore(time);
@@ -106,7 +112,9 @@ std::optional<VideoFrame> VideoTrackReader::next()
         const MediaTime start = *s.pendingStart;
         s.pendingStart.reset();
         bool holding = false;
-        while (s.decodeNext()) {
+        // A caller that no longer wants this frame (a newer seek came) cuts the search short:
+        // the latest frame reached is given, and reading goes on from there.
+        while (!(holding && s.interrupted && s.interrupted()) && s.decodeNext()) {
             const bool showsAtStart = s.decoder.timeOf(s.scratch.get()) <= start + kStartTolerance;
             if (showsAtStart || !holding) {
                 av_frame_unref(s.held.get());

@@ -4,6 +4,7 @@
 #include "Platform/Media/MediaTime.h"
 #include "Platform/Media/PixelBuffer.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -46,6 +47,12 @@ public:
     // Goes to `seconds` (from the keyframe before it, decoding forward): the next frame is the
     // one showing at that time, or the first frame when the time is before it.
     void seek(double seconds);
+
+    // Asked between decoded frames while the frame a seek went to is searched for from its
+    // keyframe: when it says so, the search stops and the next frame given is the latest one
+    // reached (earlier than asked for); reading goes on from there. For a caller that learns
+    // meanwhile that the frame is no longer wanted. Called on the reading thread.
+    void setInterruption(std::function<bool()> interrupted);
 
     // The time of the last keyframe at or before `time` (as the file's index has it), so a
     // caller can tell whether seeking beats decoding on; nothing when the file has no index.

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 using namespace vi::media;
 using namespace std::chrono_literals;
@@ -116,6 +117,27 @@ TEST(Player, PausedSeeksAcrossCutsAndSpeedUpsShowTheSourceFrameAtOrBeforeTheTime
         EXPECT_NEAR(sink.last()->time, shownAt, 1e-6) << t;
         EXPECT_EQ(barcodeOf(sink.last()->picture), CutAndSpeedUp::sourceFrameAt(shownAt)) << t;
         EXPECT_EQ(player.currentTime(), t);
+    }
+}
+
+TEST(Player, SeeksInQuickSuccessionWhilePausedEndOnTheNewestOnesFrame) {
+    vi::test::TempDir folder;
+    const CutAndSpeedUp item(folder.path());
+    RecordingSink sink;
+    Player player(sink, silent());
+    player.replaceItem(item.composition, copyingComposition(item.videoTrack));
+    ASSERT_TRUE(sink.waitFor(1, 5s));
+    // Scrubbing: each seek makes the one before unwanted, mid-read or not. Every group ends on
+    // its last seek's frame, and the reads cut short leave the reader able to go on from there.
+    const std::vector<std::vector<double>> groups = {{1.45, 0.2, 1.3, 0.9, 1.1, 0.3}, {0.95, 1.4, 0.45}, {0.6, 0.4}};
+    for (const auto& group : groups) {
+        for (const double t : group) player.seek(t);
+        const double shownAt = std::floor(group.back() * 60 + 1e-6) / 60;
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < deadline && std::abs(sink.last()->time - shownAt) > 1e-6)
+            std::this_thread::sleep_for(2ms);
+        ASSERT_NEAR(sink.last()->time, shownAt, 1e-6) << group.back();
+        EXPECT_EQ(barcodeOf(sink.last()->picture), CutAndSpeedUp::sourceFrameAt(shownAt)) << group.back();
     }
 }
 
