@@ -1,6 +1,6 @@
 // A frame made only where it differs from the backdrop, on a canvas that holds an earlier
 // frame, is the whole frame there; everywhere else the whole frame is the backdrop.
-#include "RecordCore/Compositor.h"
+#include "CompositorProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,8 @@ namespace vi {
 namespace {
 
 TEST(CompositorChanges, ChangedAreasHoldTheFrameAndTheBackdropIsEverywhereElse) {
-    const Look look(Backdrop::standard(), std::nullopt, std::nullopt, 0, 0.08, 0.011, 0.62);
-    const Compositor compositor(OutputFormat::youtube, 16.0 / 9, look, Cards{"Title", "", "End", "", false}, 0.25,
-                                std::nullopt, CameraStyle{}, PointerStyle{},
-                                CaptionLook{{{"one", "two", "three"}, {"four"}}, "highlight", 0.045, 0.08});
+    const std::unique_ptr<Compositor> made = test::everyLayerCompositor();
+    const Compositor& compositor = *made;
     const raster::Image source = raster::solidImage({0.2, 0.3, 0.4}, {0, 0, 320, 180});
     const raster::Image camera = raster::solidImage({0.8, 0.6, 0.5}, {0, 0, 64, 48});
     const raster::IntRect whole{0, 0, compositor.width(), compositor.height()};

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace vi::test {
@@ -58,5 +59,14 @@ inline raster::IntRect boundsOf(const raster::Image& frame, const std::function<
 
 // White text (and nothing of the coloured backgrounds the tests use).
 inline bool whiteish(const raster::Pixel& p) { return std::min({p.r, p.g, p.b}) > 100; }
+
+// A compositor with every layer switched on (title and end cards, camera bubble, captions) for
+// tests that compose many frames and compare them.
+inline std::unique_ptr<Compositor> everyLayerCompositor() {
+    const Look look(Backdrop::standard(), std::nullopt, std::nullopt, 0, 0.08, 0.011, 0.62);
+    return std::make_unique<Compositor>(OutputFormat::youtube, 16.0 / 9, look, Cards{"Title", "", "End", "", false},
+                                        0.25, std::nullopt, CameraStyle{}, PointerStyle{},
+                                        CaptionLook{{{"one", "two", "three"}, {"four"}}, "highlight", 0.045, 0.08});
+}
 
 } // namespace vi::test

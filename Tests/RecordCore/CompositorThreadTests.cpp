@@ -1,4 +1,4 @@
-#include "RecordCore/Compositor.h"
+#include "CompositorProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,8 @@ namespace {
 // Frames composed on several threads at once, sharing one compositor and its overlay cache,
 // are the frames composed one after another.
 TEST(CompositorThreads, ConcurrentFramesMatchSequentialOnes) {
-    const Look look(Backdrop::standard(), std::nullopt, std::nullopt, 0, 0.08, 0.011, 0.62);
-    const Compositor compositor(OutputFormat::youtube, 16.0 / 9, look, Cards{"Title", "", "End", "", false}, 0.25,
-                                std::nullopt, CameraStyle{}, PointerStyle{},
-                                CaptionLook{{{"one", "two", "three"}, {"four"}}, "highlight", 0.045, 0.08});
+    const std::unique_ptr<Compositor> shared = test::everyLayerCompositor();
+    const Compositor& compositor = *shared;
     const raster::Image source = raster::solidImage({0.2, 0.3, 0.4}, {0, 0, 320, 180});
     const raster::Image camera = raster::solidImage({0.8, 0.6, 0.5}, {0, 0, 64, 48});
     constexpr int frames = 24;
@@ -33,10 +31,8 @@ TEST(CompositorThreads, ConcurrentFramesMatchSequentialOnes) {
     };
     std::vector<raster::Image> sequential;
     {
-        const Compositor reference(OutputFormat::youtube, 16.0 / 9, look, Cards{"Title", "", "End", "", false}, 0.25,
-                                   std::nullopt, CameraStyle{}, PointerStyle{},
-                                   CaptionLook{{{"one", "two", "three"}, {"four"}}, "highlight", 0.045, 0.08});
-        for (int i = 0; i < frames; ++i) sequential.push_back(reference.frame(source, stateOf(i), &camera));
+        const std::unique_ptr<Compositor> reference = test::everyLayerCompositor();
+        for (int i = 0; i < frames; ++i) sequential.push_back(reference->frame(source, stateOf(i), &camera));
     }
     std::vector<raster::Image> concurrent(frames);
     std::vector<std::thread> threads;
