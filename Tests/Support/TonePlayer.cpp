@@ -17,6 +17,9 @@ namespace {
 constexpr int rate = 48'000;
 constexpr int channels = 2;
 constexpr std::uint32_t bufferMicroseconds = 20'000;
+// The server's drain report can come tens of seconds late on a busy machine; a tone is also over
+// once its length has passed since its first sample plus this much for what the server still holds.
+constexpr double playedOutMargin = 0.1;
 } // namespace
 
 TonePlayer::TonePlayer(const std::string& sink, double frequency, double amplitude, double seconds)
@@ -64,6 +67,7 @@ void TonePlayer::onWrite(pa_stream* stream, std::size_t bytes, void* userdata) {
     if (self->written_ == 0) self->startedAt_ = capture::HostClock::now();
     pa_stream_write(stream, samples.data(), samples.size() * sizeof(float), nullptr, 0, PA_SEEK_RELATIVE);
     self->written_ += frames;
+    if (self->written_ >= self->total_) self->allWritten_ = true;
     if (self->written_ >= self->total_) pa_operation_unref(pa_stream_drain(stream, onDrained, self));
 }
 
@@ -71,7 +75,11 @@ void TonePlayer::onDrained(pa_stream*, int, void* userdata) { static_cast<TonePl
 
 void TonePlayer::wait() {
     // Polled: the sound library's thread touches nothing of ours but the two atomics.
-    while (!done_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const double length = static_cast<double>(total_) / rate;
+    auto playedOut = [&] {
+        return allWritten_ && startedAt_ >= 0 && capture::HostClock::now() >= startedAt_ + length + playedOutMargin;
+    };
+    while (!done_ && !playedOut()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 double TonePlayer::startedAt() { return startedAt_; }

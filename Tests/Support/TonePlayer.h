@@ -38,6 +38,7 @@ private:
     // Atomic: written on the sound library's thread, whose locking race checkers cannot see.
     std::atomic<double> startedAt_{-1};
     std::atomic<bool> done_{false};
+    std::atomic<bool> allWritten_{false};
     pa_stream* stream_ = nullptr;
     std::unique_ptr<capture::PulseContext> context_; // last: its thread starts after the rest exists
 };
