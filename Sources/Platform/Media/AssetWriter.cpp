@@ -145,7 +145,8 @@ void AssetWriter::startSession(MediaTime sessionStart)
     s.sessionStart = sessionStart;
 }
 
-void AssetWriter::appendVideo(int track, const ImageView& picture, MediaTime time)
+template <class Picture>
+void AssetWriter::appendPicture(int track, const Picture& picture, MediaTime time)
 {
     State& s = *state_;
     s.throwIfFailed();
@@ -158,6 +159,10 @@ void AssetWriter::appendVideo(int track, const ImageView& picture, MediaTime tim
         return; // before the session: not part of the file
     s.guarded([&] { encoder.append(picture, relative); });
 }
+
+void AssetWriter::appendVideo(int track, const ImageView& picture, MediaTime time) { appendPicture(track, picture, time); }
+
+void AssetWriter::appendVideo(int track, const PixelBuffer& picture, MediaTime time) { appendPicture(track, picture, time); }
 
 void AssetWriter::appendAudio(int track, std::span<const int16_t> interleaved, MediaTime time)
 {

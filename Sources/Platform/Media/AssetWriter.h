@@ -49,7 +49,9 @@ public:
     // A frame of any layout and size (converted and scaled to the track's), shown from `time`
     // until the next frame. Times must increase; a frame before the session start is dropped.
     void appendVideo(int track, const ImageView& picture, MediaTime time);
-    void appendVideo(int track, const PixelBuffer& picture, MediaTime time) { appendVideo(track, picture.view(), time); }
+    // A pooled 4:2:0 picture of the track's size, matrix and range goes to the encoder as it is,
+    // without a copy; it stays alive (and out of its pool) until the encoder lets it go.
+    void appendVideo(int track, const PixelBuffer& picture, MediaTime time);
 
     // Interleaved 16-bit stereo at 48 kHz starting at `time`. A gap in the times is filled with
     // silence, and sound that overlaps what was already given is dropped, so the track keeps
@@ -72,6 +74,8 @@ public:
 
 private:
     struct State;
+    template <class Picture>
+    void appendPicture(int track, const Picture& picture, MediaTime time);
     std::unique_ptr<State> state_;
 };
 

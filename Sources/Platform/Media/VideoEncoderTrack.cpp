@@ -24,7 +24,7 @@ const char* defaultPreset(VideoCodec codec) { return codec == VideoCodec::h264 ?
 } // namespace
 
 VideoEncoderTrack::VideoEncoderTrack(const VideoTrackSettings& settings, Muxer& muxer)
-    : settings_(settings), muxer_(muxer), packet_(makePacket()), held_(makePacket())
+    : settings_(settings), muxer_(muxer), packet_(makePacket()), shared_(makeFrame()), held_(makePacket())
 {
     const auto size = std::to_string(settings.width) + " x " + std::to_string(settings.height);
     if (settings.width <= 0 || settings.height <= 0 || settings.width > kLargestSide || settings.height > kLargestSide)
@@ -108,19 +108,75 @@ PixelBufferPool& VideoEncoderTrack::bgraPool()
     return *bgraPool_;
 }
 
-void VideoEncoderTrack::append(const ImageView& picture, MediaTime time)
+int64_t VideoEncoderTrack::checkedTicks(MediaTime time) const
 {
-    std::lock_guard lock(mutex_);
     const int64_t ticks = time.convertedTo(kMediaTimescale).value;
     if (lastTicks_ && ticks <= *lastTicks_)
         throw MediaError(MediaErrorKind::invalidArgument,
                          "frames must be given in time order (a frame at " + std::to_string(time.seconds()) +
                              " s came after one at " + std::to_string(*lastTicks_ / double(kMediaTimescale)) + " s)");
+    return ticks;
+}
+
+void VideoEncoderTrack::append(const ImageView& picture, MediaTime time)
+{
+    std::lock_guard lock(mutex_);
+    const int64_t ticks = checkedTicks(time);
     PixelBuffer frame = encoderFrames_->acquire();
     converter_.convert(picture, frame);
     AVFrame* avFrame = frame.avFrame();
     avFrame->pts = ticks;
     encode(avFrame);
+    lastTicks_ = ticks;
+}
+
+bool VideoEncoderTrack::takesAsItIs(const PixelBuffer& picture) const
+{
+    const AVFrame* frame = picture.avFrame();
+    // Reference-counted memory only: the encoder may keep the picture for its look-ahead after
+    // this call returns, and the reference keeps the memory out of its pool until then.
+    if (!frame || !frame->buf[0] || picture.format() != PixelFormat::yuv420p)
+        return false;
+    if (picture.width() != settings_.width || picture.height() != settings_.height)
+        return false;
+    if (picture.matrix() != ColorMatrix::bt709 || picture.range() != ColorRange::limited)
+        return false;
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rowBytes = plane == 0 ? settings_.width : settings_.width / 2;
+        if (!frame->data[plane] || frame->linesize[plane] < rowBytes)
+            return false; // bottom-up or overlapping rows: the copy lays them out afresh
+    }
+    return true;
+}
+
+void VideoEncoderTrack::append(const PixelBuffer& picture, MediaTime time)
+{
+    if (!picture) {
+        append(ImageView{}, time); // reports the empty picture
+        return;
+    }
+    if (!takesAsItIs(picture)) {
+        append(picture.view(), time);
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    const int64_t ticks = checkedTicks(time);
+    AVFrame* frame = shared_.get();
+    const int result = av_frame_ref(frame, picture.avFrame());
+    if (result < 0)
+        throw MediaError(MediaErrorKind::writeFailed, "the video encoder failed", ffmpegDetail("av_frame_ref", result));
+    frame->pts = ticks;
+    frame->color_primaries = AVCOL_PRI_BT709;
+    frame->color_trc = AVCOL_TRC_BT709;
+    frame->colorspace = AVCOL_SPC_BT709;
+    frame->color_range = AVCOL_RANGE_MPEG;
+    try {
+        encode(frame);
+    } catch (...) {
+        av_frame_unref(frame);
+        throw;
+    }
+    av_frame_unref(frame); // the encoder holds its own reference for as long as it needs one
     lastTicks_ = ticks;
 }
 

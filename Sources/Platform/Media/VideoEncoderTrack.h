@@ -24,12 +24,16 @@ public:
     void open();
     // `time` is relative to the session start and not negative.
     void append(const ImageView& picture, MediaTime time);
+    // The same, handing a picture the encoder can take as it is over without copying it.
+    void append(const PixelBuffer& picture, MediaTime time);
     // Flushes the encoder; the last frame lasts until `end` when given.
     void finish(std::optional<MediaTime> end);
 
     PixelBufferPool& bgraPool();
 
 private:
+    int64_t checkedTicks(MediaTime time) const;
+    bool takesAsItIs(const PixelBuffer& picture) const;
     void encode(AVFrame* frame);
     void writeHeld(int64_t duration);
 
@@ -38,6 +42,7 @@ private:
     AVStream* stream_ = nullptr;
     CodecContext codec_;
     Packet packet_;
+    Frame shared_; // a reference to a caller's picture while the encoder takes it
     Packet held_; // packets wait for their successor, which tells their duration
     bool holding_ = false;
     ColorConverter converter_;
