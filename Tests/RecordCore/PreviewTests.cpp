@@ -8,6 +8,7 @@
 #include "Support/RecordingSink.h"
 #include "Support/SyntheticRecording.h"
 #include "Support/TestOutput.h"
+#include "Support/GuiEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -49,13 +50,7 @@ media::PixelBuffer solidFrame(int width, int height, uint8_t b, uint8_t g, uint8
 
 const uint8_t* pixel(const media::PixelBuffer& frame, int x, int y) { return frame.data() + y * frame.stride() + x * 4; }
 
-void spin(std::chrono::milliseconds duration) {
-    const auto end = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < end) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-}
+using vi::test::spin;
 
 std::shared_ptr<PreviewRenderer> rendererFor(const Plan& plan, const Project& project) {
     return std::make_shared<PreviewRenderer>(std::make_shared<const Scene>(plan, project, std::nullopt, 60),

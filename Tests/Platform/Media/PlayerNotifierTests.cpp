@@ -1,4 +1,5 @@
 #include "Platform/Media/PlayerNotifier.h"
+#include "Support/GuiEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Runs the GUI thread's events for a while.
-void spin(std::chrono::milliseconds duration) {
-    const auto end = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < end) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-}
+using vi::test::spin;
 
 } // namespace
 

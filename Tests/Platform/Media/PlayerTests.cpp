@@ -6,6 +6,7 @@
 #include "Support/RecordingSink.h"
 #include "Support/SyntheticRecording.h"
 #include "Support/TestOutput.h"
+#include "Support/GuiEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -87,13 +88,7 @@ PlayerOptions silent() {
     return options;
 }
 
-void spin(std::chrono::milliseconds duration) {
-    const auto end = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < end) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-}
+using vi::test::spin;
 
 } // namespace
 
