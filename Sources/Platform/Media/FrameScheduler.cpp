@@ -80,6 +80,11 @@ void FrameScheduler::show(int64_t index, std::function<void()> shown) {
 
 void FrameScheduler::stop() { restart(Mode::idle, 0, 0); }
 
+bool FrameScheduler::isCurrent(uint64_t run) const {
+    std::lock_guard lock(mutex_);
+    return epoch_ == run && !quit_;
+}
+
 FrameScheduler::Counts FrameScheduler::counts() const {
     std::lock_guard lock(mutex_);
     return counts_;
@@ -123,7 +128,7 @@ void FrameScheduler::work() {
         const auto started = std::chrono::steady_clock::now();
         if (!made.late) {
             try {
-                made.picture = compose_(index, seconds);
+                made.picture = compose_(index, seconds, [this, epoch] { return isCurrent(epoch); });
             } catch (const std::exception&) {
                 made.picture = {};
             }

@@ -26,7 +26,9 @@ public:
     // Makes the picture of output frame `index` (at output time `seconds`); may wait for its
     // inputs. An empty buffer means it could not be made: the frame is skipped. Called on the
     // worker threads, several frames at once, so it must be safe to call concurrently.
-    using Compose = std::function<PixelBuffer(int64_t index, double seconds)>;
+    // `stillWanted` turns false once a later play, show or stop has made the frame unwanted.
+    using StillWanted = std::function<bool()>;
+    using Compose = std::function<PixelBuffer(int64_t index, double seconds, const StillWanted& stillWanted)>;
 
     struct Counts {
         int64_t presented = 0;
@@ -55,6 +57,9 @@ public:
     int workers() const { return int(workers_.size()); }
 
 private:
+    // Whether the play or show numbered `run` is still the one under way.
+    bool isCurrent(uint64_t run) const;
+
     enum class Mode { idle, play, show };
     struct Made {
         PixelBuffer picture;

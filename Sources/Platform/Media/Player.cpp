@@ -41,8 +41,15 @@ Player::Player(FrameSink& sink, Options options) : options_(std::move(options)),
     if (options_.ahead <= 0) options_.ahead = options_.workers + 2;
     clock_.use(&steady_);
     notifier_ = std::make_unique<PlayerNotifier>([this] { return currentTime(); });
-    scheduler_ = std::make_unique<FrameScheduler>([this](int64_t index, double seconds) { return compose(index, seconds); },
-                                                  *sink_, clock_, fps_, options_.workers, options_.ahead);
+    scheduler_ = makeScheduler();
+}
+
+std::unique_ptr<FrameScheduler> Player::makeScheduler() {
+    return std::make_unique<FrameScheduler>(
+        [this](int64_t index, double seconds, const FrameScheduler::StillWanted& stillWanted) {
+            return compose(index, seconds, stillWanted);
+        },
+        *sink_, clock_, fps_, options_.workers, options_.ahead);
 }
 
 Player::~Player() {
@@ -68,9 +75,7 @@ void Player::replaceItem(std::shared_ptr<const Composition> composition, VideoCo
     const double fps = video.frameRate > 0 ? video.frameRate : 60;
     if (fps != fps_) {
         fps_ = fps;
-        scheduler_ = std::make_unique<FrameScheduler>(
-            [this](int64_t index, double seconds) { return compose(index, seconds); }, *sink_, clock_, fps_,
-            options_.workers, options_.ahead);
+        scheduler_ = makeScheduler();
     }
 
     const bool hasSound = options_.sound && composition_ && !composition_->tracks(TrackKind::audio).empty();
@@ -134,6 +139,8 @@ void Player::setVideoComposition(VideoComposition video) {
 
 void Player::start(double seconds) {
     const int64_t first = indexAt(seconds);
+    // Ends the run under way before the feeds restart: see compose() for why the order matters.
+    scheduler_->stop();
     std::shared_ptr<Composer> composer;
     {
         std::lock_guard lock(shared_);
@@ -155,6 +162,7 @@ void Player::showAt(double seconds) {
         composer = composer_;
     }
     if (!composer) return;
+    scheduler_->stop(); // before the feeds restart, as in start()
     for (auto& [id, feed] : composer->feeds) feed->restart(index);
     scheduler_->show(index);
     notifier_->postTime();
@@ -202,7 +210,6 @@ void Player::seek(double seconds) {
     const double clamped = std::clamp(std::isfinite(seconds) ? seconds : 0.0, 0.0, duration_);
     ended_ = false;
     if (playing_) {
-        scheduler_->stop();
         start(clamped);
         notifier_->postTime();
     } else {
@@ -228,19 +235,26 @@ void Player::removeObserver(int token) { notifier_->removeObserver(token); }
 
 FrameScheduler::Counts Player::counts() const { return scheduler_->counts(); }
 
-PixelBuffer Player::compose(int64_t index, double seconds) {
+PixelBuffer Player::compose(int64_t index, double seconds, const FrameScheduler::StillWanted& stillWanted) {
     std::shared_ptr<Composer> composer;
     {
         std::lock_guard lock(shared_);
         composer = composer_;
     }
     if (!composer || !composer->video.compose) return {};
+    // A worker of a run that a seek has ended must not ask the restarted feeds for its frame:
+    // it would pull their reading away from the frame wanted now. The feeds' readings are
+    // named before the run is checked, and seeks end the run before restarting the feeds, so
+    // a run still current here holds readings that any later restart makes stale.
+    std::map<int, uint64_t> readings;
+    for (const auto& [trackID, feed] : composer->feeds) readings[trackID] = feed->generation();
+    if (!stillWanted()) return {};
     VideoCompositionRequest request;
     request.seconds = seconds;
     for (const int trackID : composer->video.requiredTrackIDs) {
         const auto feed = composer->feeds.find(trackID);
         if (feed == composer->feeds.end()) continue;
-        auto frame = feed->second->frame(index);
+        auto frame = feed->second->frame(index, readings[trackID]);
         if (!frame) return {}; // passed over or restarted: this frame is not wanted any more
         if (frame->picture) request.frames.emplace_back(trackID, std::move(frame->picture));
     }

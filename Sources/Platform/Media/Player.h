@@ -87,10 +87,10 @@ private:
         std::atomic<PlaybackClock*> clock_{nullptr};
     };
 
-    PixelBuffer compose(int64_t index, double seconds);
+    std::unique_ptr<FrameScheduler> makeScheduler();
+    PixelBuffer compose(int64_t index, double seconds, const FrameScheduler::StillWanted& stillWanted);
     void start(double seconds);
     void showAt(double seconds);
-    void rebuildFeeds();
     void finished();
     int64_t indexAt(double seconds) const;
     int64_t endIndex() const;

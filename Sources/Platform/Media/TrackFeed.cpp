@@ -40,9 +40,14 @@ void TrackFeed::restart(int64_t first) {
     changed_.notify_all();
 }
 
-std::optional<TrackFeed::Frame> TrackFeed::frame(int64_t index) {
+uint64_t TrackFeed::generation() const {
+    std::lock_guard lock(mutex_);
+    return generation_;
+}
+
+std::optional<TrackFeed::Frame> TrackFeed::frame(int64_t index, uint64_t generation) {
     std::unique_lock lock(mutex_);
-    const uint64_t generation = generation_;
+    if (generation_ != generation) return std::nullopt;
     if (index > wanted_) {
         // A request past the one after the furthest so far: the workers skip frames.
         skipping_ = index > wanted_ + 1 && index > next_;

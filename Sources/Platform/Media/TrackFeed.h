@@ -35,14 +35,18 @@ public:
 
     // Drops what was read and reads on from output frame `first`.
     void restart(int64_t first);
+    // Names the reading since the last restart, for asking for frames of it (below).
+    uint64_t generation() const;
 
     struct Frame {
         PixelBuffer picture; // empty when the track shows nothing at that time
         bool readFailed = false;
     };
-    // The track's frame at output frame `index`, waiting for it to be read. Nothing when the
-    // frame was passed over or the feed restarted meanwhile.
-    std::optional<Frame> frame(int64_t index);
+    // The track's frame at output frame `index` of the reading `generation`, waiting for it to
+    // be read. Nothing when the frame was passed over or the feed restarted since: a request
+    // meant for an earlier reading leaves the current one alone (it would otherwise pull the
+    // reading past the frames wanted now).
+    std::optional<Frame> frame(int64_t index, uint64_t generation);
 
 private:
     void run();
@@ -54,7 +58,7 @@ private:
     double fps_;
     int ahead_;
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
     uint64_t generation_ = 0;
     // The generation now and the one the frame being read belongs to, for the reader to stop

@@ -37,7 +37,7 @@ private:
 class Maker {
 public:
     FrameScheduler::Compose compose() {
-        return [this](int64_t index, double) -> PixelBuffer {
+        return [this](int64_t index, double, const FrameScheduler::StillWanted&) -> PixelBuffer {
             {
                 std::unique_lock lock(mutex_);
                 made_.insert(index);
@@ -165,7 +165,7 @@ TEST(FrameScheduler, NeitherTheClockNorTheEndWaitsForFramesThatTakeTooLongToMake
     std::atomic<int> made{0};
     // Each frame takes 18 frames' time to make: most frames cannot be had in time.
     FrameScheduler scheduler(
-        [&](int64_t, double) {
+        [&](int64_t, double, const FrameScheduler::StillWanted&) {
             ++made;
             std::this_thread::sleep_for(300ms);
             std::lock_guard lock(poolMutex);

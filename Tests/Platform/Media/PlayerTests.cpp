@@ -2,6 +2,7 @@
 #include "Platform/Media/Composition.h"
 #include "Platform/Media/CompositionSound.h"
 #include "Platform/Media/Player.h"
+#include "Platform/Media/TrackFeed.h"
 #include "Support/FrameBarcode.h"
 #include "Support/RecordingSink.h"
 #include "Support/SyntheticRecording.h"
@@ -134,6 +135,20 @@ TEST(Player, SeeksInQuickSuccessionWhilePausedEndOnTheNewestOnesFrame) {
         ASSERT_NEAR(sink.last()->time, shownAt, 1e-6) << group.back();
         EXPECT_EQ(barcodeOf(sink.last()->picture), CutAndSpeedUp::sourceFrameAt(shownAt)) << group.back();
     }
+}
+
+TEST(TrackFeed, ARequestLeftOverFromBeforeARestartLeavesTheNewReadingAlone) {
+    vi::test::TempDir folder;
+    const CutAndSpeedUp item(folder.path());
+    TrackFeed feed(item.composition, item.videoTrack, 60, 4);
+    const uint64_t before = feed.generation();
+    feed.restart(24);
+    // A worker that picked frame 36 before the seek asks only now: it must not pull the
+    // reading past frame 24, which the seek wants.
+    EXPECT_FALSE(feed.frame(36, before).has_value());
+    const auto frame = feed.frame(24, feed.generation());
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_EQ(barcodeOf(frame->picture), CutAndSpeedUp::sourceFrameAt(24.0 / 60));
 }
 
 TEST(Player, PlaysToTheEndOnTheSystemClockShowingTheRightFramesAndTellsTheGuiThread) {
