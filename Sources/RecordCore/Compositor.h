@@ -62,12 +62,26 @@ public:
     // to spare the allocation).
     void frame(const raster::Image& source, const FrameState& state, const raster::Image* camera,
                raster::Bitmap& into) const;
-    // The same for a caller that keeps `into` between frames and needs only what differs from
-    // the backdrop (an encoder's converted backdrop, say): the canvas is made right inside the
-    // areas returned (with even corners, inside the canvas) and keeps what it held elsewhere,
-    // where this frame is exactly the backdrop.
-    std::vector<raster::IntRect> frameChanges(const raster::Image& source, const FrameState& state,
-                                              const raster::Image* camera, raster::Bitmap& into) const;
+
+    // What a canvas kept between frames was last painted with. Starts empty: the first frame
+    // on a canvas paints all of it.
+    struct Painted {
+        const Compositor* by = nullptr;
+        NRect view;
+        bool title = false;
+        bool endCard = false;
+        std::vector<raster::IntRect> overlays; // canvas areas of the overlays laid last time
+    };
+    // The same for a caller that keeps `canvas` between frames (an export's composing thread):
+    // a screen recording mostly holds still, so only what can differ from the frame the canvas
+    // holds (`painted`, updated here) is painted again. `sourceChanges` lists the areas of
+    // `source` (its pixels) that differ from the source that frame was painted from; none
+    // when any may. Returns the areas repainted (even corners, inside the canvas): everywhere
+    // else the canvas already held this frame.
+    std::vector<raster::IntRect> frameUpdate(const raster::Image& source,
+                                             const std::optional<std::vector<raster::IntRect>>& sourceChanges,
+                                             const FrameState& state, const raster::Image* camera,
+                                             raster::Bitmap& canvas, Painted& painted) const;
 
     int width() const { return width_; }
     int height() const { return height_; }

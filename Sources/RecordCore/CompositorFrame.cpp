@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vi {
@@ -58,14 +59,18 @@ constexpr double captionWidth = 0.86;
 constexpr double largestOverlay = 4;
 
 // One resampler per thread and pool: it keeps its filter tables and scratch between frames.
-raster::Resampler& threadResampler(raster::WorkerPool& pool) {
-    thread_local std::unique_ptr<raster::Resampler> resampler;
-    thread_local raster::WorkerPool* owner = nullptr;
-    if (!resampler || owner != &pool) {
-        resampler = std::make_unique<raster::Resampler>(pool);
-        owner = &pool;
+// Parts of the window repainted on their own use a second one, so that the whole window's
+// tables survive them.
+enum class Use { whole, part };
+raster::Resampler& threadResampler(raster::WorkerPool& pool, Use use = Use::whole) {
+    thread_local std::unique_ptr<raster::Resampler> resamplers[2];
+    thread_local raster::WorkerPool* owners[2] = {nullptr, nullptr};
+    const std::size_t k = use == Use::whole ? 0 : 1;
+    if (!resamplers[k] || owners[k] != &pool) {
+        resamplers[k] = std::make_unique<raster::Resampler>(pool);
+        owners[k] = &pool;
     }
-    return *resampler;
+    return *resamplers[k];
 }
 
 // An overlay laid at an opacity without making a faded copy; opacities this close to 1 lay it
@@ -133,6 +138,23 @@ void addChange(std::vector<IntRect>& changed, const IntRect& extent, const IntRe
     changed.push_back(rect);
 }
 
+// Joins areas that overlap into their bounding box until none do, so that no pixel is
+// painted and converted twice.
+void mergeOverlapping(std::vector<IntRect>& areas) {
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t i = 0; i < areas.size() && !merged; ++i) {
+            for (std::size_t j = i + 1; j < areas.size(); ++j) {
+                if (areas[i].intersected(areas[j]).isEmpty()) continue;
+                areas[i] = united(areas[i], areas[j]);
+                areas.erase(areas.begin() + std::ptrdiff_t(j));
+                merged = true;
+                break;
+            }
+        }
+    }
+}
+
 bool usable(const NRect& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.w) && std::isfinite(v.h) && v.w > 0 && v.h > 0;
 }
@@ -148,116 +170,48 @@ public:
         largest_ = largestOverlay * std::max(c_.width_, c_.height_);
     }
 
-    // Paints the frame. With `onlyChanges` the canvas is made right only in the areas where
-    // the frame may differ from the backdrop, which are returned; otherwise all of it is painted
-    // and the whole canvas returned.
-    std::vector<IntRect> paint(const Image& source, const Image* camera, Bitmap& canvas, bool onlyChanges) {
-        const IntRect whole{0, 0, c_.width_, c_.height_};
-        const IntRect area = toRaster(c_.window_, H_).enclosingPixels().intersected(whole);
-        const bool hasWindow = !area.isEmpty();
-        // Overlays outside the window's picture are placed first, so that their areas are known
-        // before anything is drawn.
-        const std::optional<Laid> pill = pillOverlay();
-        const std::optional<Laid> clock = clockOverlay();
-        const std::optional<BubbleParts> bubble = camera ? bubbleParts(*camera) : std::nullopt;
-        const std::optional<Laid> caption = captionOverlay();
-        const IntRect masked = c_.windowMask_.mask().isNull() ? IntRect{} : c_.windowMask_.mask().extent().intersected(whole);
+    // Paints all of the canvas.
+    void paint(const Image& source, const Image* camera, Bitmap& canvas) {
+        const Layers layers = lay(camera);
+        drawWithin(layers, source, canvas, layers.whole);
+    }
+
+    // Repaints what can differ from the frame `painted` describes (see Compositor::frameUpdate).
+    std::vector<IntRect> update(const Image& source, const std::optional<std::vector<IntRect>>& sourceChanges,
+                                const Image* camera, Bitmap& canvas, Painted& painted) {
+        const Layers layers = lay(camera);
+        const std::vector<IntRect> overlays = overlayAreas(layers);
+        const bool title = titleCardShown();
+        const bool endCard = endCardShown();
         // The end card covers everything, and a window reaching past its mask leaves backdrop
-        // to draw around the mask: both take the whole canvas.
-        const bool whollyChanged = !onlyChanges || endCardShown() || (hasWindow && area != masked);
+        // to draw around the mask: both take the whole canvas, as does a canvas of unknown past.
+        const bool whole = painted.by != &c_ || painted.endCard || endCard ||
+                           (layers.hasWindow && layers.area != layers.masked);
         std::vector<IntRect> changed;
-        if (!whollyChanged) {
-            if (hasWindow) changed.push_back(evenOutward(area, whole));
-            for (const std::optional<Laid>* laid : {&pill, &clock, &caption}) {
-                if (*laid) addChange(changed, (*laid)->image.extent(), whole);
+        if (whole) {
+            changed.push_back(layers.whole);
+        } else {
+            if (layers.hasWindow) {
+                // The title card's veil spans the window; a new view moves every pixel of it.
+                if (title || painted.title || !sourceChanges || !(painted.view == view_)) {
+                    addChange(changed, layers.area, layers.whole);
+                } else {
+                    for (const IntRect& rect : *sourceChanges)
+                        addChange(changed, onCanvas(source, rect).intersected(layers.area), layers.whole);
+                }
             }
-            if (bubble) addChange(changed, bubble->extent(), whole);
-            // Everything in the changed areas that the window's compose does not write is
-            // backdrop under whatever is laid on it.
-            for (const IntRect& rect : changed) restoreBackdrop(canvas, rect, masked);
+            // Overlays move and fade: where they were and where they are now.
+            for (const std::vector<IntRect>* areas : {&std::as_const(painted.overlays), &overlays}) {
+                for (const IntRect& rect : *areas) addChange(changed, rect, layers.whole);
+            }
+            mergeOverlapping(changed);
         }
-        // The window's picture is drawn straight into its place on the canvas, clipped to the
-        // window; the backdrop then fills in around it through the rounded mask.
-        if (hasWindow) {
-            Bitmap window = canvas.region(area);
-            drawSource(source, window);
-            drawRipples(window);
-            drawPointer(window);
-            drawTitleCard(window);
-        }
-        c_.windowMask_.compose(canvas, c_.backdrop_, hasWindow ? area : IntRect{}, pool_, whollyChanged);
-        if (pill) layOver(canvas, pill->image, pill->opacity, pool_);
-        if (clock) layOver(canvas, clock->image, clock->opacity, pool_);
-        if (bubble) composeBubble(canvas, bubble->under, bubble->picture, bubble->mask, pool_);
-        if (caption) layOver(canvas, caption->image, caption->opacity, pool_);
-        drawEndCard(canvas);
-        if (whollyChanged) return {whole};
+        for (const IntRect& rect : changed) drawWithin(layers, source, canvas, rect);
+        painted = Painted{&c_, view_, title, endCard, overlays};
         return changed;
     }
 
 private:
-    Point onImage(double x, double y) const { return toRaster(mapToCanvas(x, y, view_, c_.window_), H_); }
-    bool fits(double size) const { return std::isfinite(size) && size > 0 && size < largest_; }
-
-    // The view in the recorded frame (inside the crop) stretched onto the window. The scale
-    // is the window's width over the view's; the view's lower-left corner sits on the window's.
-    void drawSource(const Image& source, Bitmap& layer) {
-        NRect v = view_;
-        if (c_.crop_) {
-            const NRect& crop = *c_.crop_;
-            v = {crop.x + v.x * crop.w, crop.y + v.y * crop.h, v.w * crop.w, v.h * crop.h};
-        }
-        const double sw = source.width();
-        const double sh = source.height();
-        const RectF from{source.origin().x + v.x * sw, source.origin().y + v.y * sh, v.w * sw, v.h * sh};
-        const double k = c_.window_.width / from.width;
-        const Rect onCanvas{c_.window_.x, c_.window_.y, from.width * k, from.height * k};
-        threadResampler(pool_).render(source, from, toRaster(onCanvas, H_), layer);
-    }
-
-    void drawRipples(Bitmap& layer) {
-        if (rippleImageMissing()) return;
-        const std::string& effect = c_.pointerStyle_.effect;
-        for (const FrameState::Ripple& ripple : state_.ripples) {
-            const double p = ripple.progress;
-            const double e = effect == "ring"        ? ringStart + ringGrowth * p
-                             : effect == "spotlight" ? spotlightSize
-                                                     : rippleStart + rippleGrowth * p;
-            const double d = e * pointerBase_;
-            if (!fits(d)) continue;
-            const Point centre = onImage(ripple.x, ripple.y);
-            const double k = d / c_.rippleImage_.width();
-            Image image = raster::transformImage(c_.rippleImage_, k, k, centre.x - d / 2, centre.y - d / 2);
-            layOver(layer, image, 1 - p, pool_);
-        }
-    }
-
-    bool rippleImageMissing() const { return c_.rippleImage_.isNull() || c_.rippleImage_.width() == 0; }
-
-    void drawPointer(Bitmap& layer) {
-        if (!state_.pointer || !(state_.pointer->opacity > faintest) || c_.pointerImage_.isNull()) return;
-        const double k = pointerBase_ / pointerImageBase;
-        if (!fits(k * c_.pointerImage_.height())) return;
-        const Point at = onImage(state_.pointer->x, state_.pointer->y);
-        const Image image = raster::transformImage(c_.pointerImage_, k, k, at.x - hotSpotX * k, at.y - hotSpotY * k);
-        layOver(layer, image, state_.pointer->opacity, pool_);
-    }
-
-    // The card over a veil, faded as one, in the window: it rises into place as it appears.
-    void drawTitleCard(Bitmap& layer) {
-        const double opacity = state_.titleOpacity;
-        if (!(opacity > faintest) || c_.titleCard_.isNull()) return;
-        const Image& card = c_.titleCard_;
-        const Rect window = toRaster(c_.window_, H_);
-        Bitmap& veiled = threadVeil(layer.extent());
-        raster::fillRect(veiled, veiled.extent(), titleVeil);
-        raster::compositeOver(veiled,
-                              sliding(card, window.midX() - card.width() * 0.5, window.midY() - card.height() * 0.5,
-                                      titleRise * c_.scale_ * (1 - opacity)),
-                              pool_);
-        layOver(layer, viewOf(veiled), opacity, pool_);
-    }
-
     struct Laid {
         Image image; // placed on the canvas
         double opacity = 1;
@@ -275,6 +229,156 @@ private:
             return all;
         }
     };
+
+    // Everything a frame lays on the canvas, placed before anything is drawn, so that its
+    // areas are known first.
+    struct Layers {
+        IntRect whole;
+        IntRect area;   // the window's pixels on the canvas
+        IntRect masked; // the window mask's extent
+        bool hasWindow = false;
+        std::vector<Laid> inWindow; // click effects, then the pointer; clipped to the window
+        std::optional<Laid> pill, clock, caption;
+        std::optional<BubbleParts> bubble;
+    };
+
+    Layers lay(const Image* camera) const {
+        Layers layers;
+        layers.whole = {0, 0, c_.width_, c_.height_};
+        layers.area = toRaster(c_.window_, H_).enclosingPixels().intersected(layers.whole);
+        layers.hasWindow = !layers.area.isEmpty();
+        layers.masked =
+            c_.windowMask_.mask().isNull() ? IntRect{} : c_.windowMask_.mask().extent().intersected(layers.whole);
+        layers.inWindow = ripples();
+        if (std::optional<Laid> pointer = pointerOverlay()) layers.inWindow.push_back(std::move(*pointer));
+        layers.pill = pillOverlay();
+        layers.clock = clockOverlay();
+        layers.bubble = camera ? bubbleParts(*camera) : std::nullopt;
+        layers.caption = captionOverlay();
+        return layers;
+    }
+
+    static std::vector<IntRect> overlayAreas(const Layers& layers) {
+        std::vector<IntRect> areas;
+        auto add = [&](const IntRect& rect) {
+            if (!rect.isEmpty()) areas.push_back(rect);
+        };
+        for (const Laid& laid : layers.inWindow) add(laid.image.extent().intersected(layers.area));
+        for (const std::optional<Laid>* laid : {&layers.pill, &layers.clock, &layers.caption}) {
+            if (*laid) add((*laid)->image.extent().intersected(layers.whole));
+        }
+        if (layers.bubble) add(layers.bubble->extent().intersected(layers.whole));
+        return areas;
+    }
+
+    // Paints the frame inside `rect` of the canvas, every pixel of it.
+    void drawWithin(const Layers& layers, const Image& source, Bitmap& canvas, const IntRect& rect) {
+        const bool all = rect == layers.whole;
+        // The window's picture is drawn straight into its place on the canvas, clipped to the
+        // window; the backdrop then fills in around it through the rounded mask.
+        const IntRect windowPart = layers.area.intersected(rect);
+        if (layers.hasWindow && !windowPart.isEmpty()) {
+            Bitmap window = canvas.region(windowPart);
+            drawSource(source, window, windowPart == layers.area ? Use::whole : Use::part);
+            for (const Laid& laid : layers.inWindow) layOver(window, laid.image, laid.opacity, pool_);
+            drawTitleCard(window);
+        }
+        c_.windowMask_.compose(canvas, c_.backdrop_, layers.hasWindow ? layers.area : IntRect{}, pool_, true, rect);
+        Bitmap part = all ? Bitmap() : canvas.region(rect);
+        Bitmap& onto = all ? canvas : part;
+        if (layers.pill) layOver(onto, layers.pill->image, layers.pill->opacity, pool_);
+        if (layers.clock) layOver(onto, layers.clock->image, layers.clock->opacity, pool_);
+        if (layers.bubble) composeBubble(onto, layers.bubble->under, layers.bubble->picture, layers.bubble->mask, pool_);
+        if (layers.caption) layOver(onto, layers.caption->image, layers.caption->opacity, pool_);
+        drawEndCard(onto);
+    }
+
+    // The view in the recorded frame (inside the crop) and where it lands: the scale is the
+    // window's width over the view's; the view's lower-left corner sits on the window's.
+    std::pair<RectF, RectF> sourceMapping(const Image& source) const {
+        NRect v = view_;
+        if (c_.crop_) {
+            const NRect& crop = *c_.crop_;
+            v = {crop.x + v.x * crop.w, crop.y + v.y * crop.h, v.w * crop.w, v.h * crop.h};
+        }
+        const double sw = source.width();
+        const double sh = source.height();
+        const RectF from{source.origin().x + v.x * sw, source.origin().y + v.y * sh, v.w * sw, v.h * sh};
+        const double k = c_.window_.width / from.width;
+        const Rect onCanvas{c_.window_.x, c_.window_.y, from.width * k, from.height * k};
+        return {from, toRaster(onCanvas, H_)};
+    }
+
+    // The canvas pixels that source pixels `rect` reach, with the filter's reach around them.
+    IntRect onCanvas(const Image& source, const IntRect& rect) const {
+        const auto [from, to] = sourceMapping(source);
+        const double kx = to.width / from.width;
+        const double ky = to.height / from.height;
+        if (!std::isfinite(kx) || !std::isfinite(ky) || !(kx > 0) || !(ky > 0)) return toRaster(c_.window_, H_).enclosingPixels();
+        // The widest filter reaches three source pixels each way, or three canvas pixels when
+        // shrinking; two more cover rounding and the 4:2:0 blocks.
+        const double reachX = 3 * std::max(1.0, kx) + 2;
+        const double reachY = 3 * std::max(1.0, ky) + 2;
+        const double left = to.x + (source.origin().x + rect.x - from.x) * kx - reachX;
+        const double right = to.x + (source.origin().x + rect.right() - from.x) * kx + reachX;
+        const double top = to.y + (source.origin().y + rect.y - from.y) * ky - reachY;
+        const double bottom = to.y + (source.origin().y + rect.bottom() - from.y) * ky + reachY;
+        return RectF{left, top, right - left, bottom - top}.enclosingPixels();
+    }
+
+    Point onImage(double x, double y) const { return toRaster(mapToCanvas(x, y, view_, c_.window_), H_); }
+    bool fits(double size) const { return std::isfinite(size) && size > 0 && size < largest_; }
+
+    void drawSource(const Image& source, Bitmap& layer, Use use) {
+        const auto [from, to] = sourceMapping(source);
+        threadResampler(pool_, use).render(source, from, to, layer);
+    }
+
+    std::vector<Laid> ripples() const {
+        std::vector<Laid> laid;
+        if (rippleImageMissing()) return laid;
+        const std::string& effect = c_.pointerStyle_.effect;
+        for (const FrameState::Ripple& ripple : state_.ripples) {
+            const double p = ripple.progress;
+            const double e = effect == "ring"        ? ringStart + ringGrowth * p
+                             : effect == "spotlight" ? spotlightSize
+                                                     : rippleStart + rippleGrowth * p;
+            const double d = e * pointerBase_;
+            if (!fits(d)) continue;
+            const Point centre = onImage(ripple.x, ripple.y);
+            const double k = d / c_.rippleImage_.width();
+            laid.push_back({raster::transformImage(c_.rippleImage_, k, k, centre.x - d / 2, centre.y - d / 2), 1 - p});
+        }
+        return laid;
+    }
+
+    bool rippleImageMissing() const { return c_.rippleImage_.isNull() || c_.rippleImage_.width() == 0; }
+
+    std::optional<Laid> pointerOverlay() const {
+        if (!state_.pointer || !(state_.pointer->opacity > faintest) || c_.pointerImage_.isNull()) return std::nullopt;
+        const double k = pointerBase_ / pointerImageBase;
+        if (!fits(k * c_.pointerImage_.height())) return std::nullopt;
+        const Point at = onImage(state_.pointer->x, state_.pointer->y);
+        return Laid{raster::transformImage(c_.pointerImage_, k, k, at.x - hotSpotX * k, at.y - hotSpotY * k),
+                    state_.pointer->opacity};
+    }
+
+    // The card over a veil, faded as one, in the window: it rises into place as it appears.
+    bool titleCardShown() const { return state_.titleOpacity > faintest && !c_.titleCard_.isNull(); }
+
+    void drawTitleCard(Bitmap& layer) {
+        const double opacity = state_.titleOpacity;
+        if (!titleCardShown()) return;
+        const Image& card = c_.titleCard_;
+        const Rect window = toRaster(c_.window_, H_);
+        Bitmap& veiled = threadVeil(layer.extent());
+        raster::fillRect(veiled, veiled.extent(), titleVeil);
+        raster::compositeOver(veiled,
+                              sliding(card, window.midX() - card.width() * 0.5, window.midY() - card.height() * 0.5,
+                                      titleRise * c_.scale_ * (1 - opacity)),
+                              pool_);
+        layOver(layer, viewOf(veiled), opacity, pool_);
+    }
 
     std::optional<Laid> pillOverlay() const {
         if (!state_.pill || !(state_.pill->opacity > faintest)) return std::nullopt;
@@ -351,23 +455,6 @@ private:
 
     bool endCardShown() const { return state_.endOpacity > faintest && !c_.endCard_.isNull(); }
 
-    // Copies the backdrop into `rect` of the canvas, leaving out the window's mask area (the
-    // window's compose writes every pixel of it).
-    void restoreBackdrop(Bitmap& canvas, const IntRect& rect, const IntRect& masked) const {
-        const Image& back = c_.backdrop_;
-        auto copy = [&](int y, int from, int to) {
-            if (to > from) std::memcpy(canvas.pixels(y) + from, back.pixels(y) + from, std::size_t(to - from) * 4);
-        };
-        for (int y = rect.y; y < rect.bottom(); ++y) {
-            if (y < masked.y || y >= masked.bottom() || masked.isEmpty()) {
-                copy(y, rect.x, rect.right());
-                continue;
-            }
-            copy(y, rect.x, std::min(rect.right(), masked.x));
-            copy(y, std::max(rect.x, masked.right()), rect.right());
-        }
-    }
-
     // The end card over a veil of the whole canvas, faded as one; it settles from above.
     void drawEndCard(Bitmap& canvas) {
         const double opacity = state_.endOpacity;
@@ -400,14 +487,18 @@ Image Compositor::frame(const Image& source, const FrameState& state, const Imag
 void Compositor::frame(const Image& source, const FrameState& state, const Image* camera, Bitmap& into) const {
     if (into.isNull() || into.width() != width_ || into.height() != height_) into = Bitmap(width_, height_);
     into.setOrigin({0, 0});
-    FramePainter(*this, state).paint(source, camera, into, false);
+    FramePainter(*this, state).paint(source, camera, into);
 }
 
-std::vector<IntRect> Compositor::frameChanges(const Image& source, const FrameState& state, const Image* camera,
-                                              Bitmap& into) const {
-    if (into.isNull() || into.width() != width_ || into.height() != height_) into = Bitmap(width_, height_);
-    into.setOrigin({0, 0});
-    return FramePainter(*this, state).paint(source, camera, into, true);
+std::vector<IntRect> Compositor::frameUpdate(const Image& source, const std::optional<std::vector<IntRect>>& sourceChanges,
+                                             const FrameState& state, const Image* camera, Bitmap& canvas,
+                                             Painted& painted) const {
+    if (canvas.isNull() || canvas.width() != width_ || canvas.height() != height_) {
+        canvas = Bitmap(width_, height_);
+        painted = {};
+    }
+    canvas.setOrigin({0, 0});
+    return FramePainter(*this, state).update(source, sourceChanges, camera, canvas, painted);
 }
 
 } // namespace vi

@@ -3,6 +3,7 @@
 #include "Platform/Media/ColorConverter.h"
 #include "Platform/Media/MediaError.h"
 #include "Platform/Media/PixelBufferPool.h"
+#include "RecordCore/SourceChanges.h"
 
 #include <pthread.h>
 
@@ -20,12 +21,55 @@ constexpr int kFramesAheadSlack = 2;
 
 void nameThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
-// What one composing thread keeps between frames.
+// What one composing thread keeps between frames. Each thread brings its own canvas from the
+// frame it composed last to the next one, repainting and converting only what differs, so it
+// keeps that frame's source (decoded and in BGRA), canvas and 4:2:0 picture.
 struct ComposerScratch {
     media::ColorConverter converter{false}; // several frames convert at once already
-    std::unique_ptr<media::PixelBufferPool> pictures;
+    std::unique_ptr<media::PixelBufferPool> pictures; // for the source in BGRA
+    std::unique_ptr<media::PixelBufferPool> cameraPictures; // for camera frames in BGRA
+    FrameRenderer::PicturePtr heldSource;   // the source frame the canvas was painted from
+    media::PixelBuffer sourceBgra;          // it in BGRA (when decoded in another layout)
+    raster::Image sourceImage;              // the BGRA source as the compositor reads it
     raster::Bitmap canvas;
+    Compositor::Painted painted;
+    std::unique_ptr<media::PixelBufferPool> yuvPictures;
+    media::PixelBuffer yuv;                 // the canvas in 4:2:0
 };
+
+raster::Image imageOf(const media::PixelBuffer& bgra)
+{
+    auto owner = std::make_shared<media::PixelBuffer>(bgra);
+    return raster::Image(owner, owner->data(0), owner->width(), owner->height(), owner->stride(0));
+}
+
+// The part of a picture inside `area` (even corners for 4:2:0), as a picture of its own.
+media::ImageView partOf(const media::PixelBuffer& picture, const raster::IntRect& area)
+{
+    media::ImageView part = picture.view();
+    part.width = area.width;
+    part.height = area.height;
+    if (picture.format() == media::PixelFormat::bgra) {
+        part.data[0] += static_cast<std::ptrdiff_t>(area.y) * part.stride[0] + std::ptrdiff_t(area.x) * 4;
+        return part;
+    }
+    part.data[0] += static_cast<std::ptrdiff_t>(area.y) * part.stride[0] + area.x;
+    for (int plane = 1; plane < 3; ++plane)
+        part.data[size_t(plane)] += static_cast<std::ptrdiff_t>(area.y / 2) * part.stride[size_t(plane)] + area.x / 2;
+    return part;
+}
+
+// Copies one 4:2:0 picture into another of the same size.
+void copyPicture(const media::PixelBuffer& from, const media::PixelBuffer& to)
+{
+    for (int plane = 0; plane < from.planeCount(); ++plane) {
+        const int rows = plane == 0 ? from.height() : (from.height() + 1) / 2;
+        const auto bytes = static_cast<size_t>(plane == 0 ? from.width() : (from.width() + 1) / 2);
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(to.data(plane) + static_cast<std::ptrdiff_t>(y) * to.stride(plane),
+                        from.data(plane) + static_cast<std::ptrdiff_t>(y) * from.stride(plane), bytes);
+    }
+}
 
 } // namespace
 
@@ -33,21 +77,23 @@ class FrameRenderer::Picture {
 public:
     explicit Picture(media::PixelBuffer native) : native_(std::move(native)) {}
 
+    // The picture as decoded; a source frame keeps it for the threads that compare frames.
+    const media::PixelBuffer& native() const { return native_; }
+
     // The picture as a BGRA image, converted on the first call (by whichever thread asks first).
     const raster::Image& image(ComposerScratch& scratch)
     {
         std::call_once(converted_, [&] {
             media::PixelBuffer bgra = native_;
             if (native_.format() != media::PixelFormat::bgra) {
-                auto& pool = scratch.pictures;
+                auto& pool = scratch.cameraPictures;
                 if (!pool || pool->width() != native_.width() || pool->height() != native_.height())
                     pool = std::make_unique<media::PixelBufferPool>(media::PixelFormat::bgra, native_.width(),
                                                                     native_.height());
                 bgra = pool->acquire();
                 scratch.converter.convert(native_.view(), bgra);
             }
-            auto owner = std::make_shared<media::PixelBuffer>(bgra);
-            image_ = raster::Image(owner, owner->data(0), owner->width(), owner->height(), owner->stride(0));
+            image_ = imageOf(bgra);
             native_ = {}; // the decoder's memory goes back as soon as possible
         });
         return image_;
@@ -59,6 +105,71 @@ private:
     raster::Image image_;
 };
 
+namespace {
+
+// Makes `scratch` hold `picture` as its source, converting to BGRA only what differs from the
+// source it held. Returns the areas that differ (none when it cannot tell).
+std::optional<std::vector<raster::IntRect>> takeSource(const FrameRenderer::PicturePtr& picture,
+                                                       ComposerScratch& scratch)
+{
+    const media::PixelBuffer& native = picture->native();
+    std::optional<std::vector<raster::IntRect>> changes;
+    if (scratch.heldSource == picture)
+        changes = std::vector<raster::IntRect>{};
+    else if (scratch.heldSource)
+        changes = sourceChanges(scratch.heldSource->native(), native);
+    scratch.heldSource = picture;
+    if (native.format() == media::PixelFormat::bgra) {
+        scratch.sourceImage = imageOf(native);
+        return changes;
+    }
+    auto& pool = scratch.pictures;
+    if (!pool || pool->width() != native.width() || pool->height() != native.height()) {
+        pool = std::make_unique<media::PixelBufferPool>(media::PixelFormat::bgra, native.width(), native.height());
+        scratch.sourceBgra = pool->acquire();
+        scratch.sourceImage = imageOf(scratch.sourceBgra);
+        changes.reset();
+    }
+    // Parts convert to exactly the pixels the whole would only where each 2 x 2 block of a
+    // limited-range 4:2:0 frame becomes its four pixels on its own.
+    if (native.format() != media::PixelFormat::yuv420p || native.range() != media::ColorRange::limited)
+        changes.reset();
+    if (!changes) {
+        scratch.converter.convert(native.view(), scratch.sourceBgra);
+        return changes;
+    }
+    for (const raster::IntRect& area : *changes)
+        scratch.converter.convert(partOf(native, area), partOf(scratch.sourceBgra, area), media::ColorMatrix::bt709,
+                                  media::ColorRange::full);
+    return changes;
+}
+
+// Brings the thread's 4:2:0 picture (`width` x `height`) to its canvas inside the areas that
+// changed; a new picture takes all of it.
+void convertChanges(const std::vector<raster::IntRect>& changed, ComposerScratch& scratch, int width, int height)
+{
+    const raster::IntRect picture{0, 0, width, height};
+    bool whole = false;
+    if (!scratch.yuv) {
+        scratch.yuvPictures = std::make_unique<media::PixelBufferPool>(media::PixelFormat::yuv420p, picture.width,
+                                                                       picture.height);
+        scratch.yuv = scratch.yuvPictures->acquire();
+        whole = true;
+    }
+    const std::vector<raster::IntRect> areas = whole ? std::vector<raster::IntRect>{picture} : changed;
+    const raster::Bitmap& canvas = scratch.canvas;
+    for (const raster::IntRect& rect : areas) {
+        const raster::IntRect area = rect.intersected(picture);
+        if (area.isEmpty())
+            continue;
+        const auto bgra = media::ImageView::bgra(reinterpret_cast<const uint8_t*>(canvas.pixels(area.y) + area.x),
+                                                 area.width, area.height, static_cast<int>(canvas.stride()));
+        scratch.converter.convert(bgra, partOf(scratch.yuv, area), scratch.yuv.matrix(), scratch.yuv.range());
+    }
+}
+
+} // namespace
+
 FrameRenderer::FrameRenderer(Inputs inputs) : in_(std::move(inputs)), sourceTimes_(in_.plan)
 {
     in_.composeThreads = std::max(1, in_.composeThreads);
@@ -67,14 +178,6 @@ FrameRenderer::FrameRenderer(Inputs inputs) : in_(std::move(inputs)), sourceTime
     // 4:2:0 needs even sides; a canvas of odd size loses its last row or column.
     yuvPool_ = std::make_unique<media::PixelBufferPool>(media::PixelFormat::yuv420p, in_.compositor.width() & ~1,
                                                         in_.compositor.height() & ~1);
-    const raster::Image& backdrop = in_.compositor.backdrop();
-    if (backdrop.width() >= in_.compositor.width() && backdrop.height() >= in_.compositor.height()) {
-        backdropYuv_ = yuvPool_->acquire();
-        media::ColorConverter converter;
-        converter.convert(media::ImageView::bgra(backdrop.row(0), backdropYuv_.width(), backdropYuv_.height(),
-                                                 static_cast<int>(backdrop.stride())),
-                          backdropYuv_);
-    }
 }
 
 FrameRenderer::~FrameRenderer() = default;
@@ -218,19 +321,13 @@ void FrameRenderer::composeLoop()
             queue_.pop_front();
         }
         try {
-            const raster::Image& source = job.source->image(scratch);
+            const std::optional<std::vector<raster::IntRect>> sourceChanged = takeSource(job.source, scratch);
             const raster::Image* camera = job.camera ? &job.camera->image(scratch) : nullptr;
+            const std::vector<raster::IntRect> changed = in_.compositor.frameUpdate(
+                scratch.sourceImage, sourceChanged, in_.scene.state(job.time), camera, scratch.canvas, scratch.painted);
             media::PixelBuffer yuv = yuvPool_->acquire();
-            if (backdropYuv_) {
-                const std::vector<raster::IntRect> changed =
-                    in_.compositor.frameChanges(source, in_.scene.state(job.time), camera, scratch.canvas);
-                convertChanges(scratch.canvas, changed, yuv, scratch.converter);
-            } else {
-                in_.compositor.frame(source, in_.scene.state(job.time), camera, scratch.canvas);
-                const auto bgra = media::ImageView::bgra(scratch.canvas.bits(), yuv.width(), yuv.height(),
-                                                         static_cast<int>(scratch.canvas.stride()));
-                scratch.converter.convert(bgra, yuv);
-            }
+            convertChanges(changed, scratch, yuv.width(), yuv.height());
+            copyPicture(scratch.yuv, yuv);
             const int index = job.index;
             job = {}; // lets the source and camera pictures go while the frame waits
             {
@@ -243,72 +340,6 @@ void FrameRenderer::composeLoop()
             return;
         }
     }
-}
-
-namespace {
-
-// The part of a 4:2:0 picture inside `area` (even corners), as a picture of its own.
-media::ImageView yuvPart(const media::PixelBuffer& yuv, const raster::IntRect& area)
-{
-    media::ImageView part = yuv.view();
-    part.width = area.width;
-    part.height = area.height;
-    part.data[0] += static_cast<std::ptrdiff_t>(area.y) * part.stride[0] + area.x;
-    for (int plane = 1; plane < 3; ++plane)
-        part.data[size_t(plane)] += static_cast<std::ptrdiff_t>(area.y / 2) * part.stride[size_t(plane)] + area.x / 2;
-    return part;
-}
-
-void copyPart(const media::PixelBuffer& from, const media::PixelBuffer& to, const raster::IntRect& area)
-{
-    const media::ImageView source = yuvPart(from, area);
-    const media::ImageView target = yuvPart(to, area);
-    for (int plane = 0; plane < 3; ++plane) {
-        const int shift = plane == 0 ? 0 : 1;
-        const auto bytes = static_cast<size_t>(area.width >> shift);
-        for (int y = 0; y < area.height >> shift; ++y)
-            std::memcpy(const_cast<uint8_t*>(target.data[size_t(plane)]) + static_cast<std::ptrdiff_t>(y) * target.stride[size_t(plane)],
-                        source.data[size_t(plane)] + static_cast<std::ptrdiff_t>(y) * source.stride[size_t(plane)], bytes);
-    }
-}
-
-bool holds(const std::vector<raster::IntRect>& areas, const raster::IntRect& rect)
-{
-    return std::any_of(areas.begin(), areas.end(), [&](const raster::IntRect& area) {
-        return rect.x >= area.x && rect.y >= area.y && rect.right() <= area.right() && rect.bottom() <= area.bottom();
-    });
-}
-
-} // namespace
-
-void FrameRenderer::convertChanges(const raster::Bitmap& canvas, const std::vector<raster::IntRect>& changed,
-                                   const media::PixelBuffer& yuv, media::ColorConverter& converter)
-{
-    const raster::IntRect picture{0, 0, yuv.width(), yuv.height()};
-    std::vector<raster::IntRect> areas;
-    for (const raster::IntRect& rect : changed) {
-        const raster::IntRect area = rect.intersected(picture);
-        if (!area.isEmpty())
-            areas.push_back(area);
-    }
-    std::optional<std::vector<raster::IntRect>> before;
-    {
-        std::lock_guard lock(mutex_);
-        if (const auto found = convertedAreas_.find(yuv.data(0)); found != convertedAreas_.end())
-            before = found->second;
-    }
-    // A picture never used holds anything: all of it starts as the backdrop.
-    for (const raster::IntRect& rect : before ? *before : std::vector<raster::IntRect>{picture}) {
-        if (!holds(areas, rect))
-            copyPart(backdropYuv_, yuv, rect);
-    }
-    for (const raster::IntRect& area : areas) {
-        const auto bgra = media::ImageView::bgra(reinterpret_cast<const uint8_t*>(canvas.pixels(area.y) + area.x),
-                                                 area.width, area.height, static_cast<int>(canvas.stride()));
-        converter.convert(bgra, yuvPart(yuv, area), yuv.matrix(), yuv.range());
-    }
-    std::lock_guard lock(mutex_);
-    convertedAreas_[yuv.data(0)] = std::move(areas);
 }
 
 void FrameRenderer::appendLoop()

@@ -28,7 +28,10 @@ namespace vi {
 // Picking runs on the thread that calls `run`, reading the source and camera forward once.
 // Frames are composed in parallel on the renderer's own threads and handed to the writer in
 // order by one more thread. Source frames passed over in sped-up stretches are decoded but never
-// converted or composed, and a frame held for several output frames is converted once.
+// converted or composed. A screen recording mostly holds still: each composing thread keeps the
+// frame it made last and redoes only the areas where the next one differs (where the decoded
+// source changed, where overlays were and are), from the source's conversion to BGRA through
+// composing to the conversion to 4:2:0. Camera frames are converted once.
 class FrameRenderer {
 public:
     struct Inputs {
@@ -60,7 +63,8 @@ public:
     // read on; none when every frame was written.
     std::exception_ptr failure() const;
 
-    // A frame as read, converted to BGRA at most once and only when some output frame shows it.
+    // A frame as read; a camera frame is converted to BGRA at most once and only when some
+    // output frame shows it.
     class Picture;
     using PicturePtr = std::shared_ptr<Picture>;
 
@@ -90,8 +94,6 @@ private:
     bool pickNext(Job& job);
 
     void composeLoop();
-    void convertChanges(const raster::Bitmap& canvas, const std::vector<raster::IntRect>& changed,
-                        const media::PixelBuffer& yuv, media::ColorConverter& converter);
     void appendLoop();
     void fail(std::exception_ptr error);
     bool stopped() const;
@@ -111,13 +113,7 @@ private:
     bool pickingDone_ = false;
     bool stop_ = false;
     std::exception_ptr failure_;
-    std::unique_ptr<media::PixelBufferPool> yuvPool_;
-    // Most of a frame is the backdrop: it is converted once, and each frame converts only the
-    // areas that differ from it. A pooled picture remembers the areas its last frame converted
-    // (keyed by its pixels, which live as long as the pool), so that only those go back to
-    // the backdrop when it is reused.
-    media::PixelBuffer backdropYuv_;
-    std::map<const uint8_t*, std::vector<raster::IntRect>> convertedAreas_;
+    std::unique_ptr<media::PixelBufferPool> yuvPool_; // the pictures handed to the writer
     int window_ = 0; // how many frames may be picked ahead of the writer
 };
 

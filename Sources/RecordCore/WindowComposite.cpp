@@ -66,20 +66,26 @@ WindowComposite::WindowComposite(raster::Image mask) : mask_(std::move(mask)) {
 }
 
 void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::IntRect& drawn,
-                              raster::WorkerPool& pool, bool fillOutside) const {
-    const int width = fillOutside ? canvas.width() : 0;
-    const raster::IntRect area = mask_.isNull() ? raster::IntRect{} : mask_.extent().intersected(canvas.extent());
-    const int firstRow = fillOutside ? 0 : area.y;
-    const int rows = fillOutside ? canvas.height() : std::max(0, area.height);
-    pool.parallelFor(rows, [&](int chunkBegin, int chunkEnd) {
-        const int first = firstRow + chunkBegin;
-        const int last = firstRow + chunkEnd;
+                              raster::WorkerPool& pool, bool fillOutside, const raster::IntRect& within) const {
+    const raster::IntRect whole{0, 0, canvas.width(), canvas.height()};
+    const raster::IntRect clip = within.isEmpty() ? whole : within.intersected(whole);
+    if (clip.isEmpty()) return;
+    const raster::IntRect area = mask_.isNull() ? raster::IntRect{} : mask_.extent().intersected(whole);
+    const raster::IntRect rowsWritten = fillOutside ? clip : area.intersected(clip);
+    // Writes [from, to) of one row, cut to the clip's columns.
+    auto clipped = [&](int from, int to, auto&& write) {
+        const int begin = std::max(from, clip.x);
+        const int end = std::min(to, clip.right());
+        if (end > begin) write(begin, end - begin);
+    };
+    pool.parallelFor(std::max(0, rowsWritten.height), [&](int chunkBegin, int chunkEnd) {
         std::vector<Pixel> partial;
-        for (int y = first; y < last; ++y) {
+        for (int y = rowsWritten.y + chunkBegin; y < rowsWritten.y + chunkEnd; ++y) {
             Pixel* out = canvas.pixels(y);
             const Pixel* back = backdrop.pixels(y);
+            auto fill = [&](int x, int count) { copy(out + x, back + x, count); };
             if (y < area.y || y >= area.bottom()) {
-                copy(out, back, width);
+                clipped(0, whole.width, fill);
                 continue;
             }
             // Rows of the mask and the picture from the area's left edge on.
@@ -96,14 +102,15 @@ void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backd
                 in = partial.data();
             }
             const Span span = full_[std::size_t(y - mask_.origin().y)];
-            const int begin = std::clamp(span.begin, area.x, area.right()) - area.x;
-            const int end = std::clamp(span.end, area.x + begin, area.right()) - area.x;
-            const Pixel* under = back + area.x;
-            if (fillOutside) copy(out, back, area.x);
-            blend(row, in, under, cover, begin);
-            if (in != row) copy(row + begin, in + begin, end - begin);
-            blend(row + end, in + end, under + end, cover + end, area.width - end);
-            if (fillOutside) copy(out + area.right(), back + area.right(), width - area.right());
+            const int begin = std::clamp(span.begin, area.x, area.right());
+            const int end = std::clamp(span.end, begin, area.right());
+            // `in` and `cover` start at the area's left edge; x is a canvas column.
+            auto edge = [&](int x, int count) { blend(out + x, in + (x - area.x), back + x, cover + (x - area.x), count); };
+            if (fillOutside) clipped(0, area.x, fill);
+            clipped(area.x, begin, edge);
+            if (in != row) clipped(begin, end, [&](int x, int count) { copy(out + x, in + (x - area.x), count); });
+            clipped(end, area.right(), edge);
+            if (fillOutside) clipped(area.right(), whole.width, fill);
         }
     }, rowGrain);
 }
