@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -124,18 +123,10 @@ IntRect evenOutward(const IntRect& rect, const IntRect& bounds) {
     return IntRect{left, top, right - left, bottom - top}.intersected(bounds);
 }
 
-bool inside(const IntRect& inner, const IntRect& outer) {
-    return inner.x >= outer.x && inner.y >= outer.y && inner.right() <= outer.right() && inner.bottom() <= outer.bottom();
-}
-
-// Adds an overlay's area to the changed ones unless one of them holds it already.
+// Adds an area to the changed ones, grown to whole 4:2:0 blocks (overlaps are joined later).
 void addChange(std::vector<IntRect>& changed, const IntRect& extent, const IntRect& bounds) {
     const IntRect rect = evenOutward(extent, bounds);
-    if (rect.isEmpty()) return;
-    for (const IntRect& held : changed) {
-        if (inside(rect, held)) return;
-    }
-    changed.push_back(rect);
+    if (!rect.isEmpty()) changed.push_back(rect);
 }
 
 // Joins areas that overlap into their bounding box until none do, so that no pixel is
@@ -283,7 +274,7 @@ private:
             for (const Laid& laid : layers.inWindow) layOver(window, laid.image, laid.opacity, pool_);
             drawTitleCard(window);
         }
-        c_.windowMask_.compose(canvas, c_.backdrop_, layers.hasWindow ? layers.area : IntRect{}, pool_, true, rect);
+        c_.windowMask_.compose(canvas, c_.backdrop_, layers.hasWindow ? layers.area : IntRect{}, pool_, rect);
         Bitmap part = all ? Bitmap() : canvas.region(rect);
         Bitmap& onto = all ? canvas : part;
         if (layers.pill) layOver(onto, layers.pill->image, layers.pill->opacity, pool_);
@@ -363,9 +354,9 @@ private:
                     state_.pointer->opacity};
     }
 
-    // The card over a veil, faded as one, in the window: it rises into place as it appears.
     bool titleCardShown() const { return state_.titleOpacity > faintest && !c_.titleCard_.isNull(); }
 
+    // The card over a veil, faded as one, in the window: it rises into place as it appears.
     void drawTitleCard(Bitmap& layer) {
         const double opacity = state_.titleOpacity;
         if (!titleCardShown()) return;

@@ -139,8 +139,8 @@ std::optional<std::vector<raster::IntRect>> takeSource(const FrameRenderer::Pict
         return changes;
     }
     for (const raster::IntRect& area : *changes)
-        scratch.converter.convert(partOf(native, area), partOf(scratch.sourceBgra, area), media::ColorMatrix::bt709,
-                                  media::ColorRange::full);
+        scratch.converter.convert(partOf(native, area), partOf(scratch.sourceBgra, area), scratch.sourceBgra.matrix(),
+                                  scratch.sourceBgra.range());
     return changes;
 }
 

@@ -66,21 +66,20 @@ WindowComposite::WindowComposite(raster::Image mask) : mask_(std::move(mask)) {
 }
 
 void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::IntRect& drawn,
-                              raster::WorkerPool& pool, bool fillOutside, const raster::IntRect& within) const {
+                              raster::WorkerPool& pool, const raster::IntRect& within) const {
     const raster::IntRect whole{0, 0, canvas.width(), canvas.height()};
     const raster::IntRect clip = within.isEmpty() ? whole : within.intersected(whole);
     if (clip.isEmpty()) return;
     const raster::IntRect area = mask_.isNull() ? raster::IntRect{} : mask_.extent().intersected(whole);
-    const raster::IntRect rowsWritten = fillOutside ? clip : area.intersected(clip);
     // Writes [from, to) of one row, cut to the clip's columns.
     auto clipped = [&](int from, int to, auto&& write) {
         const int begin = std::max(from, clip.x);
         const int end = std::min(to, clip.right());
         if (end > begin) write(begin, end - begin);
     };
-    pool.parallelFor(std::max(0, rowsWritten.height), [&](int chunkBegin, int chunkEnd) {
+    pool.parallelFor(clip.height, [&](int chunkBegin, int chunkEnd) {
         std::vector<Pixel> partial;
-        for (int y = rowsWritten.y + chunkBegin; y < rowsWritten.y + chunkEnd; ++y) {
+        for (int y = clip.y + chunkBegin; y < clip.y + chunkEnd; ++y) {
             Pixel* out = canvas.pixels(y);
             const Pixel* back = backdrop.pixels(y);
             auto fill = [&](int x, int count) { copy(out + x, back + x, count); };
@@ -106,11 +105,11 @@ void WindowComposite::compose(raster::Bitmap& canvas, const raster::Image& backd
             const int end = std::clamp(span.end, begin, area.right());
             // `in` and `cover` start at the area's left edge; x is a canvas column.
             auto edge = [&](int x, int count) { blend(out + x, in + (x - area.x), back + x, cover + (x - area.x), count); };
-            if (fillOutside) clipped(0, area.x, fill);
+            clipped(0, area.x, fill);
             clipped(area.x, begin, edge);
             if (in != row) clipped(begin, end, [&](int x, int count) { copy(out + x, in + (x - area.x), count); });
             clipped(end, area.right(), edge);
-            if (fillOutside) clipped(area.right(), whole.width, fill);
+            clipped(area.right(), whole.width, fill);
         }
     }, rowGrain);
 }

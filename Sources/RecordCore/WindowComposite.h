@@ -20,11 +20,10 @@ public:
 
     // canvas = backdrop, with picture x m + backdrop x (1 - m) inside the mask, where the
     // picture is what the canvas holds over `drawn` (canvas pixels) and transparent elsewhere.
-    // The canvas and the backdrop have the same size at the origin. Without `fillOutside` only
-    // the mask's area is written: the caller keeps the backdrop around it. Nothing outside
-    // `within` (canvas pixels; all of it when empty) is written.
+    // The canvas and the backdrop have the same size at the origin. Nothing outside `within`
+    // (canvas pixels; all of it when empty) is written.
     void compose(raster::Bitmap& canvas, const raster::Image& backdrop, const raster::IntRect& drawn,
-                 raster::WorkerPool& pool, bool fillOutside = true, const raster::IntRect& within = {}) const;
+                 raster::WorkerPool& pool, const raster::IntRect& within = {}) const;
 
     const raster::Image& mask() const { return mask_; }
 
